@@ -1,0 +1,161 @@
+#include "app/messagebox.h"
+#include "ui_messagebox.h"
+
+#include <QFontMetrics>
+#include <QGraphicsOpacityEffect>
+#include <QPixmap>
+#include <QPropertyAnimation>
+#include <QTimerEvent>
+
+namespace {
+MessageBox *toastQueue = nullptr;
+}
+
+MessageBox::MessageBox(QWidget *parent) : QWidget(parent), ui(new Ui::MessageBox)
+{
+    ui->setupUi(this);
+    opacityEffect = new QGraphicsOpacityEffect(this);
+    fadeAnimation = new QPropertyAnimation(opacityEffect, "opacity");
+    fadeAnimation->setDuration(1000);
+    fadeAnimation->setStartValue(1.0);
+    fadeAnimation->setEndValue(0.0);
+    connect(ui->closeButton, &QPushButton::clicked, this, &MessageBox::OnCloseClicked);
+    setGraphicsEffect(opacityEffect);
+    connect(fadeAnimation, &QPropertyAnimation::finished, this, &MessageBox::OnFadeFinished);
+}
+
+MessageBox::~MessageBox()
+{
+    // A toast can die with its parent while still queued: unlink it so the queue never
+    // points at freed memory, and hand the screen on when it was the head.
+    if (toastQueue == this) {
+        toastQueue = next;
+        if (toastQueue)
+            toastQueue->startDisplay();
+    } else {
+        for (MessageBox *t = toastQueue; t; t = t->next) {
+            if (t->next == this) {
+                t->next = next;
+                break;
+            }
+        }
+    }
+    delete fadeAnimation;
+    delete ui;
+}
+
+void MessageBox::showMessage(int kind, const QString &text, QWidget *parent, bool closable,
+                             int durationMs, QPoint pos)
+{
+    if (!parent)
+        return;
+    for (MessageBox *t = toastQueue; t; t = t->next) {
+        if (t->ui->msgLabel->text() == text)
+            return;
+    }
+
+    auto *toast = new MessageBox(parent);
+    switch (kind) {
+    case Error:
+        toast->ui->iconLabel->setPixmap(QPixmap(QStringLiteral(":/image/msgbox_error.png")));
+        break;
+    case Done:
+        toast->ui->iconLabel->setPixmap(QPixmap(QStringLiteral(":/image/msgbox_done.png")));
+        break;
+    case Info:
+        toast->ui->iconLabel->setPixmap(QPixmap(QStringLiteral(":/image/msgbox_logo.png")));
+        break;
+    default:
+        break;
+    }
+    toast->ui->msgLabel->setText(text);
+    toast->ui->closeButton->setVisible(closable);
+    toast->durationMs = durationMs == -1 ? 2000 : durationMs;
+    toast->position = pos;
+
+    // The parent's style sheet decides the font; apply it before measuring.
+    toast->ensurePolished();
+    const int textWidth = QFontMetrics(toast->font()).horizontalAdvance(text);
+    if (textWidth > toast->width() - 64)
+        toast->resize(textWidth + 80, toast->height());
+
+    if (pos == QPoint(-1, -1))
+        toast->move((parent->width() - toast->width()) / 2,
+                    parent->height() - toast->height() - 20);
+    else
+        toast->move(pos);
+
+    if (!toastQueue) {
+        toastQueue = toast;
+        toast->startDisplay();
+    } else {
+        MessageBox *tail = toastQueue;
+        while (tail->next)
+            tail = tail->next;
+        tail->next = toast;
+        toast->hide();
+    }
+}
+
+MessageBox *MessageBox::queueHead()
+{
+    return toastQueue;
+}
+
+QString MessageBox::text() const
+{
+    return ui->msgLabel->text();
+}
+
+bool MessageBox::isFading() const
+{
+    return fadeAnimation->state() == QAbstractAnimation::Running;
+}
+
+void MessageBox::startDisplay()
+{
+    timerId = startTimer(durationMs, Qt::CoarseTimer);
+    opacityEffect->setOpacity(1.0);
+    raise();
+    show();
+}
+
+void MessageBox::startFade()
+{
+    fadeAnimation->start();
+}
+
+void MessageBox::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == timerId) {
+        killTimer(timerId);
+        timerId = -1;
+        startFade();
+        return;
+    }
+    QWidget::timerEvent(event);
+}
+
+void MessageBox::OnCloseClicked()
+{
+    if (isFading())
+        return;
+    if (timerId != -1) {
+        killTimer(timerId);
+        timerId = -1;
+    }
+    startFade();
+}
+
+void MessageBox::OnFadeFinished()
+{
+    // Hide before handing over, so that two toasts are never on screen together.
+    hide();
+    if (toastQueue == this) {
+        toastQueue = next;
+        next = nullptr;
+        if (toastQueue)
+            toastQueue->startDisplay();
+    }
+    deleteLater();
+}

@@ -1,0 +1,225 @@
+#include "app/messagebox.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QtTest>
+
+// Records the order in which toasts become visible and the most seen at once.
+class ShowRecorder : public QObject
+{
+public:
+    explicit ShowRecorder(QWidget *parent) : parent(parent) {}
+    QStringList shown;
+    int maxVisible = 0;
+
+protected:
+    bool eventFilter(QObject *obj, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto *toast = qobject_cast<MessageBox *>(obj)) {
+                shown << toast->text();
+                int visible = 0;
+                for (MessageBox *m : parent->findChildren<MessageBox *>())
+                    visible += m->isVisible() ? 1 : 0;
+                maxVisible = qMax(maxVisible, visible);
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget *parent;
+};
+
+class TestMessageBox : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void queueShowsOneAfterAnother();
+    void duplicateTextIsDropped();
+    void widthRule();
+    void defaultDurationAndPosition();
+    void explicitPosition();
+    void closeButtonStartsFade();
+    void closeButtonDuringFadeChangesNothing();
+    void closeButtonVisibility();
+    void parentDeletedWhileQueued();
+
+private:
+    QWidget *window = nullptr;
+};
+
+void TestMessageBox::init()
+{
+    window = new QWidget;
+    window->setStyleSheet(
+        QStringLiteral("QWidget{\nfont-family: \"微软雅黑\";\nfont-size: 12px;\n}"));
+    window->resize(920, 650);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+}
+
+void TestMessageBox::cleanup()
+{
+    delete window;
+    window = nullptr;
+    QCOMPARE(MessageBox::queueHead(), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void TestMessageBox::queueShowsOneAfterAnother()
+{
+    ShowRecorder recorder(window);
+    qApp->installEventFilter(&recorder);
+    MessageBox::showMessage(Error, QStringLiteral("第一条"), window, false, 50);
+    MessageBox::showMessage(Done, QStringLiteral("第二条"), window, false, 50);
+    MessageBox::showMessage(Info, QStringLiteral("第三条"), window, false, 50);
+
+    QCOMPARE(window->findChildren<MessageBox *>().size(), 3);
+    MessageBox *head = MessageBox::queueHead();
+    QVERIFY(head);
+    QCOMPARE(head->text(), QStringLiteral("第一条"));
+    QVERIFY(head->isVisible());
+    QCOMPARE(head->nextToast()->text(), QStringLiteral("第二条"));
+    QVERIFY(!head->nextToast()->isVisible());
+    QCOMPARE(head->nextToast()->nextToast()->text(), QStringLiteral("第三条"));
+    QVERIFY(!head->nextToast()->nextToast()->isVisible());
+
+    QTRY_VERIFY_WITH_TIMEOUT(MessageBox::queueHead() == nullptr, 30000);
+    qApp->removeEventFilter(&recorder);
+    QCOMPARE(recorder.shown, QStringList({QStringLiteral("第一条"), QStringLiteral("第二条"),
+                                          QStringLiteral("第三条")}));
+    QCOMPARE(recorder.maxVisible, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(window->findChildren<MessageBox *>().size(), 0, 10000);
+}
+
+void TestMessageBox::duplicateTextIsDropped()
+{
+    MessageBox::showMessage(Error, QStringLiteral("甲"), window, false, 100000);
+    MessageBox::showMessage(Error, QStringLiteral("乙"), window, false, 100000);
+    MessageBox::showMessage(Error, QStringLiteral("丙"), window, false, 100000);
+    MessageBox::showMessage(Done, QStringLiteral("甲"), window, true, 100000); // on screen
+    MessageBox::showMessage(Done, QStringLiteral("丙"), window, true, 100000); // queued
+    QCOMPARE(window->findChildren<MessageBox *>().size(), 3);
+    int length = 0;
+    for (MessageBox *t = MessageBox::queueHead(); t; t = t->nextToast())
+        ++length;
+    QCOMPARE(length, 3);
+
+    // Once the first is gone, the same text may be queued again.
+    QPushButton *close = MessageBox::queueHead()->findChild<QPushButton *>("closeButton");
+    close->click();
+    QTRY_VERIFY_WITH_TIMEOUT(MessageBox::queueHead()->text() == QStringLiteral("乙"), 10000);
+    MessageBox::showMessage(Error, QStringLiteral("甲"), window, false, 100000);
+    QCOMPARE(MessageBox::queueHead()->nextToast()->nextToast()->text(), QStringLiteral("甲"));
+}
+
+void TestMessageBox::widthRule()
+{
+    MessageBox::showMessage(Error, QStringLiteral("短"), window, false, 100000);
+    MessageBox *shortToast = MessageBox::queueHead();
+    QCOMPARE(shortToast->width(), 300);
+    QCOMPARE(shortToast->height(), 40);
+
+    const QString longText =
+        QStringLiteral("这是一条很长很长的提示信息，它的宽度一定会超过二百三十六个像素");
+    MessageBox::showMessage(Error, longText, window, false, 100000);
+    MessageBox *longToast = shortToast->nextToast();
+    QVERIFY(longToast);
+    const int textWidth = QFontMetrics(longToast->font()).horizontalAdvance(longText);
+    QVERIFY(textWidth > 236);
+    QCOMPARE(longToast->width(), textWidth + 80);
+    QCOMPARE(longToast->height(), 40);
+    // Centred horizontally, 20 px above the bottom.
+    QCOMPARE(longToast->x(), (920 - longToast->width()) / 2);
+    QCOMPARE(longToast->y(), 650 - 40 - 20);
+}
+
+void TestMessageBox::defaultDurationAndPosition()
+{
+    MessageBox::showMessage(Info, QStringLiteral("默认"), window);
+    MessageBox *toast = MessageBox::queueHead();
+    QCOMPARE(toast->duration(), 2000);
+    QVERIFY(toast->isDisplayTimerRunning());
+    QVERIFY(!toast->isFading());
+    QCOMPARE(toast->pos(), QPoint((920 - 300) / 2, 650 - 40 - 20));
+    QVERIFY(toast->findChild<QPushButton *>("closeButton")->isHidden());
+    MessageBox::showMessage(Info, QStringLiteral("五秒"), window, false, 5000);
+    QCOMPARE(toast->nextToast()->duration(), 5000);
+}
+
+void TestMessageBox::explicitPosition()
+{
+    MessageBox::showMessage(Error, QStringLiteral("位置"), window, false, 2000, QPoint(16, 118));
+    QCOMPARE(MessageBox::queueHead()->pos(), QPoint(16, 118));
+    QCOMPARE(MessageBox::queueHead()->parentWidget(), window);
+}
+
+void TestMessageBox::closeButtonStartsFade()
+{
+    MessageBox::showMessage(Done, QStringLiteral("可关闭"), window, true, 100000);
+    MessageBox::showMessage(Done, QStringLiteral("下一条"), window, true, 100000);
+    MessageBox *toast = MessageBox::queueHead();
+    QVERIFY(toast->isDisplayTimerRunning());
+    QVERIFY(!toast->isFading());
+    toast->findChild<QPushButton *>("closeButton")->click();
+    QVERIFY(!toast->isDisplayTimerRunning());
+    QVERIFY(toast->isFading());
+    // The fade ends the toast and brings on the next one.
+    QTRY_VERIFY_WITH_TIMEOUT(MessageBox::queueHead() &&
+                                 MessageBox::queueHead()->text() == QStringLiteral("下一条"),
+                             10000);
+    QVERIFY(MessageBox::queueHead()->isVisible());
+    QVERIFY(MessageBox::queueHead()->isDisplayTimerRunning());
+}
+
+void TestMessageBox::closeButtonDuringFadeChangesNothing()
+{
+    MessageBox::showMessage(Done, QStringLiteral("淡出"), window, true, 10);
+    MessageBox *toast = MessageBox::queueHead();
+    QTRY_VERIFY_WITH_TIMEOUT(toast->isFading(), 10000);
+    auto *fade = toast->findChild<QGraphicsOpacityEffect *>();
+    QVERIFY(fade);
+    QTRY_VERIFY_WITH_TIMEOUT(fade->opacity() < 0.99, 10000);
+    const qreal before = fade->opacity();
+    toast->findChild<QPushButton *>("closeButton")->click();
+    QVERIFY(toast->isFading());
+    QVERIFY(!toast->isDisplayTimerRunning());
+    QVERIFY(fade->opacity() <= before);
+    QTRY_VERIFY_WITH_TIMEOUT(MessageBox::queueHead() == nullptr, 10000);
+}
+
+void TestMessageBox::closeButtonVisibility()
+{
+    MessageBox::showMessage(Error, QStringLiteral("有按钮"), window, true, 100000);
+    QVERIFY(MessageBox::queueHead()->findChild<QPushButton *>("closeButton")->isVisible());
+    QCOMPARE(MessageBox::queueHead()->findChild<QLabel *>("msgLabel")->text(),
+             QStringLiteral("有按钮"));
+}
+
+void TestMessageBox::parentDeletedWhileQueued()
+{
+    auto *other = new QWidget(window);
+    other->resize(400, 300);
+    MessageBox::showMessage(Error, QStringLiteral("一"), other, false, 100000);
+    MessageBox::showMessage(Error, QStringLiteral("二"), window, false, 100000);
+    MessageBox::showMessage(Error, QStringLiteral("三"), other, false, 100000);
+    delete other;
+    // The queue skips the dead toasts and shows the survivor.
+    MessageBox *head = MessageBox::queueHead();
+    QVERIFY(head);
+    QCOMPARE(head->text(), QStringLiteral("二"));
+    QCOMPARE(head->nextToast(), nullptr);
+    QVERIFY(head->isVisible());
+    QVERIFY(head->isDisplayTimerRunning());
+}
+
+QTEST_MAIN(TestMessageBox)
+#include "test_messagebox.moc"
