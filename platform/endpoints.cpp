@@ -1,0 +1,74 @@
+#include "platform/endpoints.h"
+
+#include <QDebug>
+#include <QUrl>
+
+static QString baseUrl(const char *variable, const char *fallback, bool trimSlash)
+{
+    const QString value = qEnvironmentVariable(variable).trimmed();
+    if (value.isEmpty())
+        return QString::fromLatin1(fallback);
+    const QUrl url(value, QUrl::StrictMode);
+    const QString scheme = url.scheme();
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        qDebug("malformed %s ignored: %s", variable, qPrintable(value));
+        return QString::fromLatin1(fallback);
+    }
+    QString text = value;
+    while (trimSlash && text.endsWith(QLatin1Char('/')))
+        text.chop(1);
+    return text;
+}
+
+QString deviceManagerUrl()
+{
+    return baseUrl("KELVORA_DEVICE_MANAGER", "http://127.0.0.1:18080", true);
+}
+
+QString accountServiceUrl()
+{
+    return baseUrl("KELVORA_ACCOUNT_SERVICE", "http://127.0.0.1:18080", true);
+}
+
+QString cloudSiteUrl()
+{
+    return baseUrl("KELVORA_CLOUD_SITE", "http://127.0.0.1:18100/", false);
+}
+
+bool parseDiscoveryTarget(const QString &text, DiscoveryTarget *target)
+{
+    const QString value = text.trimmed();
+    const int colon = value.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return false;
+    QString host = value.left(colon);
+    const QString portText = value.mid(colon + 1);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    else if (host.contains(QLatin1Char(':')))
+        return false; // an IPv6 address needs its brackets
+    QHostAddress address;
+    if (host == QLatin1String("localhost"))
+        address = QHostAddress(QHostAddress::LocalHost);
+    else if (!address.setAddress(host))
+        return false;
+    bool ok = false;
+    const uint port = portText.toUInt(&ok, 10);
+    if (!ok || port == 0 || port > 65535 || portText.startsWith(QLatin1Char('+')))
+        return false;
+    target->address = address;
+    target->port = quint16(port);
+    return true;
+}
+
+DiscoveryTarget discoveryTarget()
+{
+    DiscoveryTarget target{QHostAddress(QHostAddress::Broadcast), 19000};
+    const QString value = qEnvironmentVariable("KELVORA_DISCOVERY_TARGET");
+    if (value.isEmpty())
+        return target;
+    if (!parseDiscoveryTarget(value, &target))
+        qDebug("malformed KELVORA_DISCOVERY_TARGET ignored: %s", qPrintable(value));
+    return target;
+}
