@@ -1,0 +1,146 @@
+#include "platform/crashhandler.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+class TestCrashHandler : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void reportNamesTheSignal_data();
+    void reportNamesTheSignal();
+    void reportDirectoryIsCreatedAtInit();
+
+private:
+    QString reportDir() const { return QDir::tempPath() + QStringLiteral("/kelvora/"); }
+};
+
+enum Crash
+{
+    RaiseSegv,
+    Abort,
+    BadWrite,
+    Trap,
+    RaiseFpe,
+    RaiseBus
+};
+
+static void arm(const QString &dir)
+{
+    const std::wstring reportDir = dir.toStdWString();
+    const std::wstring executable = QCoreApplication::applicationFilePath().toStdWString();
+    QM_SetBugReportRootDir(reportDir.c_str());
+    QM_SetReportShowMode(0);
+    QM_SetProcessWorkState(0);
+    QM_EnableReportAutoRestartApp(1, 0);
+    QM_SetAlwaysSendReport(1);
+    QM_SetContinueDefaultFilter(0);
+    QM_InitBugHandler(L"Kelvora", executable.c_str(), L"", L"kelvora", L"0.0.1");
+}
+
+void TestCrashHandler::init()
+{
+    QDir(reportDir()).removeRecursively();
+}
+
+void TestCrashHandler::reportNamesTheSignal_data()
+{
+    QTest::addColumn<int>("crash");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("raise SIGSEGV") << int(RaiseSegv) << SIGSEGV << QByteArray("SIGSEGV");
+    QTest::newRow("abort") << int(Abort) << SIGABRT << QByteArray("SIGABRT");
+    QTest::newRow("write through null") << int(BadWrite) << SIGSEGV << QByteArray("SIGSEGV");
+    QTest::newRow("trap") << int(Trap) << SIGILL << QByteArray("SIGILL");
+    QTest::newRow("raise SIGFPE") << int(RaiseFpe) << SIGFPE << QByteArray("SIGFPE");
+    QTest::newRow("raise SIGBUS") << int(RaiseBus) << SIGBUS << QByteArray("SIGBUS");
+}
+
+void TestCrashHandler::reportNamesTheSignal()
+{
+    QFETCH(int, crash);
+    QFETCH(int, signal);
+    QFETCH(QByteArray, name);
+
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        const struct rlimit noCore = {0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        arm(reportDir());
+        switch (Crash(crash)) {
+        case RaiseSegv:
+            raise(SIGSEGV);
+            break;
+        case Abort:
+            abort();
+        case BadWrite: {
+            volatile int *volatile nowhere = nullptr;
+            *nowhere = 1;
+            break;
+        }
+        case Trap:
+            __builtin_trap();
+        case RaiseFpe:
+            raise(SIGFPE);
+            break;
+        case RaiseBus:
+            raise(SIGBUS);
+            break;
+        }
+        _exit(0); // not reached when the handler re-raises
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    // The handler leaves the default action in place: the child dies of its signal.
+    QVERIFY2(WIFSIGNALED(status), qPrintable(QString::number(status)));
+    QCOMPARE(WTERMSIG(status), signal);
+
+    const QStringList reports = QDir(reportDir()).entryList(QDir::Files);
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports.first().startsWith(QStringLiteral("kelvora-crash-")),
+             qPrintable(reports.first()));
+    QVERIFY(reports.first().endsWith(QStringLiteral("-%1.txt").arg(child)));
+    QFile file(reportDir() + reports.first());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray report = file.readAll();
+    QVERIFY2(report.contains("signal: " + name + " (" + QByteArray::number(signal) + ")"),
+             report.constData());
+    QVERIFY(report.contains("product: Kelvora\n"));
+    QVERIFY(report.contains("version: 0.0.1\n"));
+    QVERIFY(report.contains("pid: " + QByteArray::number(child) + "\n"));
+    QVERIFY(report.contains("executable: " +
+                            QFile::encodeName(QCoreApplication::applicationFilePath())));
+    const int trace = report.indexOf("backtrace:\n");
+    QVERIFY(trace > 0);
+    QVERIFY2(report.size() > trace + 20, report.constData()); // frames follow
+}
+
+void TestCrashHandler::reportDirectoryIsCreatedAtInit()
+{
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        arm(reportDir());
+        _exit(QDir(reportDir()).exists() ? 0 : 1);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    // Nothing is written without a crash.
+    QVERIFY(QDir(reportDir()).entryList(QDir::Files).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCrashHandler)
+#include "tst_crashhandler.moc"
