@@ -19,7 +19,7 @@ struct Picture {
 // Every picture of the program with the size it is drawn at. Labels and buttons that show a
 // picture as a style-sheet background tile it, so those sizes must be exact.
 const Picture pictures[] = {
-    {":/image/logo.png", {40, 40}},
+    {":/image/logo.png", {48, 48}},
     {":/image/logo1.png", {145, 91}},
     {":/image/icon.png", {64, 64}},
     {":/image/dlg_logo.png", {20, 20}},
