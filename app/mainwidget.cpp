@@ -1,0 +1,743 @@
+#include "app/mainwidget.h"
+#include "ui_mainwidget.h"
+
+#include "app/messagebox.h"
+#include "app/resizelabel.h"
+#include "app/yesnodialog.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QDebug>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QSettings>
+
+namespace {
+MainWidget *mainWidgetInstance = nullptr;
+const char localServerName[] = "qm-kelvora-client";
+
+// Checks the button with the id and thereby unchecks the rest of the exclusive group, so the
+// checked button always names the page shown, also when a slot is called from code.
+void checkOnly(QButtonGroup *group, int id)
+{
+    if (QAbstractButton *button = group->button(id))
+        button->setChecked(true);
+}
+} // namespace
+
+MainWidget::MainWidget(QWidget *parent)
+    : QWidget(parent), ui(new Ui::MainWidget), dragOrigin(-1, -1)
+{
+    mainWidgetInstance = this;
+    ui->setupUi(this);
+
+    ui->mainStackedWidget->setCurrentIndex(0);
+    ui->fileStackedWidget->setCurrentIndex(0);
+    ui->taskStackedWidget->setCurrentIndex(0);
+    ui->settingStackedWidget->setCurrentIndex(0);
+    // navLabel goes to the explorer and the video list when their classes land.
+
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint);
+    setWindowIcon(QIcon(QStringLiteral(":/image/icon.png")));
+
+    versionLabel = new QLabel(ui->logoLabel);
+    versionLabel->move(90, 65);
+    versionLabel->setStyleSheet(QStringLiteral("font-size:12px;"));
+    deviceCaptionLabel = new QLabel(tr("当前设备"), ui->base);
+    deviceCaptionLabel->setStyleSheet(QStringLiteral("color:#a0a0a0;"));
+    deviceNameLabel = new QLabel(tr("未知"), ui->base);
+    deviceNameLabel->setStyleSheet(QStringLiteral("color:#a0a0a0;"));
+    deviceNameLabel->adjustSize();
+    ui->localDeviceButton->hide();
+
+    openDatabase();
+    startLocalServer();
+
+    settingsStore = openSettings();
+    const QString version = settingsStore->value(QStringLiteral("version")).toString();
+    versionLabel->setText(version.isEmpty() ? QStringLiteral("V1.0.0.0")
+                                            : QStringLiteral("V") + version);
+    versionLabel->adjustSize();
+
+    createManagers(version.isEmpty() ? QStringLiteral("1.0.0.0") : version);
+    startDiscovery();
+
+    savePath = readSavePath();
+    ui->savePathEdit->setText(savePath);
+
+    setupConnections();
+    cloudLeftButtonClicked(0);
+
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move((area.width() - width()) / 2, (area.height() - height()) / 2);
+    }
+
+    createLoginDialog();
+    lastSavePath = settingsStore->value(QStringLiteral("settings/lastsavepath")).toString();
+    prepareSyncConfig();
+}
+
+MainWidget::~MainWidget()
+{
+    // Stopping the sync helper, Uninit of the user manager and saveAll of the task manager
+    // join here when their classes land.
+    if (mainWidgetInstance == this)
+        mainWidgetInstance = nullptr;
+    delete ui;
+}
+
+MainWidget *MainWidget::instance()
+{
+    return mainWidgetInstance;
+}
+
+QSettings *MainWidget::openSettings()
+{
+    // Native store of "Vantor Network"/"Tovrik", keys under "client" (the registry key's
+    // last part on Windows).
+    auto *store = new QSettings(QStringLiteral("Vantor Network"), QStringLiteral("Tovrik"), this);
+    store->beginGroup(QStringLiteral("client"));
+    return store;
+}
+
+void MainWidget::startLocalServer()
+{
+    localServer = new QLocalServer(this);
+    connect(localServer, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = localServer->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::readyRead, this, &MainWidget::showAndActivateWindow);
+            connect(socket, &QLocalSocket::disconnected, socket, [socket] {
+                socket->close();
+                socket->deleteLater();
+            });
+        }
+    });
+#ifndef Q_OS_WIN
+    // A killed instance leaves its socket file behind, which would block listen(); only the
+    // owner of the single-instance segment gets here.
+    QLocalServer::removeServer(QString::fromLatin1(localServerName));
+#endif
+    if (!localServer->listen(QString::fromLatin1(localServerName)))
+        qDebug() << "local server listen failed";
+}
+
+void MainWidget::setupConnections()
+{
+    trayMenu = new QMenu(this);
+    QAction *trayQuit = trayMenu->addAction(tr("退出"));
+    connect(trayQuit, &QAction::triggered, qApp, &QCoreApplication::quit);
+    trayIcon = new QSystemTrayIcon(windowIcon(), this);
+    trayIcon->setToolTip(windowTitle());
+    trayIcon->setContextMenu(trayMenu);
+    connect(trayIcon, &QSystemTrayIcon::activated, this, &MainWidget::OnTrayActivated);
+
+    userMenu = new QMenu(this);
+    QAction *switchAction = userMenu->addAction(tr("切换账号"));
+    connect(switchAction, &QAction::triggered, this, &MainWidget::switchAccount);
+    QAction *quitAction = userMenu->addAction(tr("退出"));
+    connect(quitAction, &QAction::triggered, this, &MainWidget::OnQuitRequested);
+    userMenu->setStyleSheet(
+        QStringLiteral("QMenu { background-color: rgb(44,88,182); }QMenu::item{background-color: "
+                       "rgb(55,96,185); color: rgb(255,255,255); "
+                       "}QMenu::item:selected{background-color:rgb(44,88,182);}"));
+    userMenu->setWindowFlags(userMenu->windowFlags() | Qt::NoDropShadowWindowHint);
+    ui->userButton->setMenu(userMenu);
+
+    resizeGrip = new ResizeLabel(this);
+    resizeGrip->setPixmap(QPixmap(QStringLiteral(":image/resize.png")));
+    const QPixmap grip = resizeGrip->pixmap(Qt::ReturnByValue);
+    // Until the picture exists, keep a grabbable corner all the same.
+    resizeGrip->resize(grip.isNull() ? QSize(12, 12) : grip.size());
+    resizeGrip->show();
+    connect(resizeGrip, &ResizeLabel::resizeWindow, this, &MainWidget::resizeWindow);
+
+    topGroup = new QButtonGroup(this);
+    topGroup->addButton(ui->cloudButton, 0);
+    topGroup->addButton(ui->taskButton, 1);
+    topGroup->addButton(ui->syncButton, 2);
+    topGroup->addButton(ui->settingsButton, 3);
+    connect(topGroup, &QButtonGroup::idClicked, this, &MainWidget::topButtonClicked);
+
+    cloudLeftGroup = new QButtonGroup(this);
+    cloudLeftGroup->addButton(ui->recentButton, 0);
+    cloudLeftGroup->addButton(ui->allFileButton, 1);
+    cloudLeftGroup->addButton(ui->pictureButton, 2);
+    cloudLeftGroup->addButton(ui->videoButton, 3);
+    cloudLeftGroup->addButton(ui->docButton, 4);
+    connect(cloudLeftGroup, &QButtonGroup::idClicked, this, &MainWidget::cloudLeftButtonClicked);
+
+    taskLeftGroup = new QButtonGroup(this);
+    taskLeftGroup->addButton(ui->upListButton, 0);
+    taskLeftGroup->addButton(ui->downListButton, 1);
+    taskLeftGroup->addButton(ui->syncListButton, 2);
+    connect(taskLeftGroup, &QButtonGroup::idClicked, this, &MainWidget::taskLeftButtonClicked);
+
+    settingLeftGroup = new QButtonGroup(this);
+    settingLeftGroup->addButton(ui->setPathButton, 0);
+    settingLeftGroup->addButton(ui->devManagerButton, 1);
+    connect(settingLeftGroup, &QButtonGroup::idClicked, this,
+            &MainWidget::settingLeftButtonClicked);
+
+    for (QListWidget *list :
+         {ui->fileListWidget, ui->picListWidget, ui->videoListWidget, ui->docListWidget}) {
+        connect(list, &QListWidget::itemSelectionChanged, this, &MainWidget::itemSelectChanged);
+    }
+    connect(ui->minButton, &QPushButton::clicked, this, &QWidget::showMinimized);
+    connect(ui->maxButton, &QPushButton::clicked, this, &MainWidget::showNormalOrMax);
+    connect(ui->closeButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui->selSavePathBtn, &QPushButton::clicked, this, &MainWidget::OnSelectSavePathClicked);
+    connect(ui->okBtn, &QPushButton::clicked, this, &MainWidget::OnSavePathOk);
+    connect(ui->cancelBtn, &QPushButton::clicked, this, &MainWidget::OnSavePathCancel);
+    connect(ui->userDeviceListWidget, &QListWidget::itemDoubleClicked, this,
+            &MainWidget::deviceItemDClicked);
+    connect(ui->localDeviceListWidget, &QListWidget::itemDoubleClicked, this,
+            &MainWidget::deviceItemDClicked);
+    connect(ui->refreshButton, &QPushButton::clicked, this, &MainWidget::refreshButtonClicked);
+    connect(ui->uploadButton, &QPushButton::clicked, this, &MainWidget::uploadButtonClicked);
+    connect(ui->downloadButton, &QPushButton::clicked, this, &MainWidget::downloadButtonClicked);
+    connect(ui->deleteButton, &QPushButton::clicked, this, &MainWidget::removeButtonClicked);
+    connect(ui->clearRecentButton, &QPushButton::clicked, this, &MainWidget::OnClearRecentClicked);
+    connect(ui->btn_cancelAllUpload, &QPushButton::clicked, this,
+            &MainWidget::OnCancelAllUploadClicked);
+    connect(ui->btn_cancelAllDownload, &QPushButton::clicked, this,
+            &MainWidget::OnCancelAllDownloadClicked);
+    connect(ui->allCheckBox, &QCheckBox::stateChanged, this, &MainWidget::checkAllItem);
+    connect(ui->navLabel, &QLabel::linkActivated, this, &MainWidget::OnNavLinkActivated);
+    connect(ui->localDeviceButton, &QPushButton::clicked, this,
+            [this] { ui->settingStackedWidget->setCurrentIndex(2); });
+    connect(ui->userDeviceButton, &QPushButton::clicked, this,
+            [this] { ui->settingStackedWidget->setCurrentIndex(1); });
+
+    connectLaterParts();
+}
+
+// ---- navigation -------------------------------------------------------------------------
+
+void MainWidget::topButtonClicked(int index)
+{
+    checkOnly(topGroup, index);
+    ui->mainStackedWidget->setCurrentIndex(index);
+    deviceCaptionLabel->setVisible(index != 2);
+    deviceNameLabel->setVisible(index != 2);
+    if (index == 2)
+        startCloudDiskPane();
+}
+
+void MainWidget::cloudLeftButtonClicked(int index)
+{
+    checkOnly(cloudLeftGroup, index);
+    ui->clearRecentButton->hide();
+    ui->createDirButton->hide();
+    ui->downloadButton->hide();
+    ui->deleteButton->hide();
+    ui->allCheckBox->show();
+    ui->selectCountLabel->show();
+    ui->fileStackedWidget->setCurrentIndex(index);
+
+    switch (index) {
+    case 0:
+        ui->clearRecentButton->show();
+        ui->navLabel->setText(tr("最近文件"));
+        reloadRecentFiles();
+        ui->allCheckBox->hide();
+        ui->selectCountLabel->hide();
+        break;
+    case 1:
+        if (listTotal(ui->fileListWidget) == -1) {
+            queryExplorer(QString());
+            ui->navLabel->setText(tr("全部文件"));
+        } else {
+            ui->navLabel->setText(explorerBreadcrumb());
+        }
+        break;
+    case 2:
+        if (listTotal(ui->picListWidget) == -1)
+            reloadList(ui->picListWidget);
+        ui->navLabel->setText(tr("全部照片"));
+        break;
+    case 3:
+        if (listTotal(ui->videoListWidget) != -1) {
+            ui->navLabel->setText(videoBreadcrumb());
+        } else {
+            reloadList(ui->videoListWidget);
+            ui->navLabel->setText(tr("全部视频"));
+        }
+        break;
+    case 4:
+        if (listTotal(ui->docListWidget) == -1)
+            reloadList(ui->docListWidget);
+        ui->navLabel->setText(tr("全部文档"));
+        break;
+    default:
+        break;
+    }
+    if (ui->fileStackedWidget->currentIndex() != 0)
+        itemSelectChanged();
+}
+
+void MainWidget::taskLeftButtonClicked(int index)
+{
+    for (QAbstractButton *button : taskLeftGroup->buttons()) {
+        button->setChecked(false);
+        button->repaint();
+    }
+    if (QAbstractButton *button = taskLeftGroup->button(index)) {
+        button->setChecked(true);
+        button->repaint();
+    }
+    ui->taskStackedWidget->setCurrentIndex(index);
+    if (index == 2)
+        startSyncPane();
+    repaint();
+}
+
+void MainWidget::settingLeftButtonClicked(int index)
+{
+    checkOnly(settingLeftGroup, index);
+    ui->settingStackedWidget->setCurrentIndex(index);
+    ui->refreshDeviceButton->setVisible(index == 1);
+}
+
+QListWidget *MainWidget::currentFileList() const
+{
+    switch (ui->fileStackedWidget->currentIndex()) {
+    case 1:
+        return ui->fileListWidget;
+    case 2:
+        return ui->picListWidget;
+    case 3:
+        return ui->videoListWidget;
+    case 4:
+        return ui->docListWidget;
+    default:
+        qDebug() << "errer index of fileStackedWidget";
+        return nullptr;
+    }
+}
+
+// ---- window chrome ----------------------------------------------------------------------
+
+void MainWidget::mousePressEvent(QMouseEvent *event)
+{
+    if (event->pos().y() < ui->topWidget->height())
+        dragOrigin = event->pos();
+    QWidget::mousePressEvent(event);
+}
+
+void MainWidget::mouseReleaseEvent(QMouseEvent *event)
+{
+    dragOrigin = QPoint(-1, -1);
+    QWidget::mouseReleaseEvent(event);
+}
+
+void MainWidget::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->pos().y() < ui->topWidget->height())
+        showNormalOrMax();
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+void MainWidget::mouseMoveEvent(QMouseEvent *event)
+{
+    if (dragOrigin != QPoint(-1, -1))
+        move(pos() + event->pos() - dragOrigin);
+    QWidget::mouseMoveEvent(event);
+}
+
+void MainWidget::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    deviceNameLabel->move(38, height() - 42);
+    deviceCaptionLabel->move(38, deviceNameLabel->y() - 25);
+    if (resizeGrip)
+        resizeGrip->move(width() - resizeGrip->width(), height() - resizeGrip->height());
+    ui->recentTableWidget->setColumnWidth(0, width() - 360);
+}
+
+void MainWidget::resizeWindow(int dx, int dy)
+{
+    resize(width() + dx, height() + dy);
+}
+
+void MainWidget::showNormalOrMax()
+{
+    if (isMaximized())
+        showNormal();
+    else
+        showMaximized();
+}
+
+void MainWidget::showAndActivateWindow()
+{
+    if (!isVisible())
+        show();
+    else if (isMinimized())
+        showNormal();
+    activateWindow();
+}
+
+void MainWidget::OnTrayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::DoubleClick)
+        showAndActivateWindow();
+}
+
+void MainWidget::OnQuitRequested()
+{
+    YesNoDialog dialog(tr("是否退出程序？"), this);
+    connect(&dialog, &QDialog::accepted, qApp, &QCoreApplication::quit);
+    dialog.exec();
+}
+
+// ---- sign-in ----------------------------------------------------------------------------
+
+void MainWidget::OnLoginFinish(int errCode)
+{
+    if (errCode == 0) {
+        readIdentity();
+        show();
+        if (QWidget *dialog = loginDialogWidget())
+            dialog->hide();
+        // Without a system tray (some desktops, Xvfb) the icon would only warn.
+        if (QSystemTrayIcon::isSystemTrayAvailable())
+            trayIcon->show();
+        loadBoundDevices();
+        return;
+    }
+    // The result texts and the toast over the login dialog join with the user manager.
+}
+
+void MainWidget::OnLoginOverTime()
+{
+    if (QWidget *dialog = loginDialogWidget())
+        MessageBox::showMessage(Error, tr("登录失败，请检查网络"), dialog, true, 100000,
+                                QPoint(16, 118));
+    // The login dialog's OnLoginFinish(-10000) joins with the login dialog.
+}
+
+void MainWidget::OnKickOut()
+{
+    if (QWidget *dialog = loginDialogWidget())
+        MessageBox::showMessage(Error, tr("已在其他地方登录"), dialog, false, 2000);
+    switchAccount();
+}
+
+void MainWidget::switchAccount()
+{
+    signOut();
+    ui->userButton->setText(tr("登录"));
+    ui->userDeviceListWidget->clear();
+    QApplication::closeAllWindows();
+    trayIcon->hide();
+    if (!isSignedIn())
+        showLoginDialog();
+}
+
+void MainWidget::showLoginDialog()
+{
+    if (isSignedIn())
+        return;
+    if (QWidget *dialog = loginDialogWidget())
+        dialog->show();
+}
+
+// ---- devices ----------------------------------------------------------------------------
+
+void MainWidget::deviceItemDClicked(QListWidgetItem *item)
+{
+    selectDevice(item);
+}
+
+void MainWidget::selectDevice(QListWidgetItem *item)
+{
+    // Filled when the device cards land: mark the chosen card, set currentDevId, reset the
+    // file lists, name the device in deviceNameLabel, store a bound device's id.
+    if (!item)
+        return;
+    refreshButtonClicked();
+    emit currentDeviceChanged();
+}
+
+DeviceItem *MainWidget::currentDevice()
+{
+    // Filled when the device cards land: the LAN card first, else the bound card.
+    return nullptr;
+}
+
+void MainWidget::restoreCurrentDevice()
+{
+    if (ui->mainStackedWidget->currentIndex() == 3) {
+        MessageBox::showMessage(Done, tr("设备列表已刷新"), this, true, 2000);
+        return;
+    }
+    currentDevId = settingsStore->value(QStringLiteral("settings/curr_devid")).toString();
+    QListWidget *bound = ui->userDeviceListWidget;
+    if (bound->count() == 0)
+        return;
+    // Matching the stored id against the cards joins with the device cards.
+    selectDevice(bound->item(0));
+}
+
+// ---- toolbar, transfers, settings page -----------------------------------------------------
+
+void MainWidget::OnAddOneTask(Task *task) {}
+
+void MainWidget::OnUpdateTaskInfo(Task *task) {}
+
+void MainWidget::OnTaskChanged(Task *task) {}
+
+void MainWidget::networkError(QNetworkReply::NetworkError code)
+{
+    QString text;
+    if (code == QNetworkReply::ConnectionRefusedError)
+        text = tr("连接被拒绝，请检查设备是否在线");
+    else if (code == QNetworkReply::TimeoutError)
+        text = tr("连接超时");
+    else
+        return;
+    MessageBox::showMessage(Error, text, this, false, 2000);
+}
+
+void MainWidget::downloadButtonClicked() {}
+
+void MainWidget::uploadButtonClicked() {}
+
+void MainWidget::removeButtonClicked()
+{
+    YesNoDialog dialog(tr("确认删除选中的内容吗？"), this);
+    // removeSelected() of the current file list joins with the file lists.
+    dialog.exec();
+}
+
+void MainWidget::refreshButtonClicked()
+{
+    ui->selectCountLabel->setText(tr("已选中%1个文件").arg(0));
+    const int index = ui->fileStackedWidget->currentIndex();
+    if (index == 0)
+        reloadRecentFiles();
+    else if (QListWidget *list = currentFileList())
+        reloadList(list);
+}
+
+void MainWidget::itemSelectChanged()
+{
+    QListWidget *list = currentFileList();
+    if (!list)
+        return;
+    const QList<QListWidgetItem *> selected = list->selectedItems();
+    const int n = selected.size();
+    bool fileBearing = false;
+    for (QListWidgetItem *item : selected) {
+        if (item->data(Qt::UserRole).toInt() != 1)
+            fileBearing = true;
+    }
+    ui->deleteButton->show();
+    if (list == ui->videoListWidget)
+        ui->deleteButton->setEnabled(fileBearing);
+    else
+        ui->deleteButton->setEnabled(n > 0);
+    // The explorer's top level (delete disabled there) joins with the explorer.
+    ui->downloadButton->show();
+    ui->downloadButton->setEnabled(fileBearing);
+    ui->selectCountLabel->setText(tr("已选中%1个文件").arg(n));
+    // Last: unchecking the box clears the selection, and that nested update must win.
+    ui->allCheckBox->setChecked(n > 0 && n == list->count());
+}
+
+void MainWidget::checkAllItem(int state)
+{
+    QListWidget *list = currentFileList();
+    if (!list)
+        return;
+    // One selection change for the whole list: item by item, the first change would uncheck
+    // the box again through itemSelectChanged() and undo the rest.
+    {
+        const QSignalBlocker blocker(list);
+        for (int i = 0; i < list->count(); ++i)
+            list->item(i)->setSelected(state == Qt::Checked);
+    }
+    itemSelectChanged();
+}
+
+void MainWidget::SettingSavePathSelected(const QString &path)
+{
+    ui->savePathEdit->setText(path);
+}
+
+void MainWidget::OnSelectSavePathClicked()
+{
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    connect(&dialog, &QFileDialog::fileSelected, this, &MainWidget::SettingSavePathSelected);
+    dialog.exec();
+}
+
+void MainWidget::OnSavePathOk()
+{
+    const QString path = ui->savePathEdit->text();
+    if (!path.isEmpty() && QFileInfo::exists(path)) {
+        savePath = path;
+        // SetSavePath and the sync helper's configuration join with the store and web panes.
+        MessageBox::showMessage(Done, tr("保存成功"), this, true, 2000);
+    } else {
+        MessageBox::showMessage(Error, tr("设置失败，非法路径:%1").arg(path), this, true, 2000);
+    }
+}
+
+void MainWidget::OnSavePathCancel()
+{
+    ui->savePathEdit->setText(savePath);
+}
+
+void MainWidget::OnClearRecentClicked()
+{
+    YesNoDialog dialog(tr("确认清空最近记录吗？"), this);
+    // clearItem() of the recent-files table joins with the table.
+    dialog.exec();
+}
+
+void MainWidget::OnCancelAllUploadClicked()
+{
+    YesNoDialog dialog(tr("确定要取消全部上传任务？"), this);
+    // deleteUnfinished() of the upload list joins with the transfer lists.
+    dialog.exec();
+}
+
+void MainWidget::OnCancelAllDownloadClicked()
+{
+    YesNoDialog dialog(tr("确定要取消全部下载任务？"), this);
+    // deleteUnfinished() of the download list joins with the transfer lists.
+    dialog.exec();
+}
+
+void MainWidget::OnNavLinkActivated(const QString &link)
+{
+    if (link.startsWith(QLatin1String("file:"))) {
+        queryExplorer(link.mid(5));
+    } else if (link.startsWith(QLatin1String("video:"))) {
+        // openSeries(link.mid(6).toInt()) of the video list joins with the video library.
+    } else {
+        MessageBox::showMessage(Error, tr("未知协议"), this, false, 2000);
+    }
+}
+
+// ---- hooks ------------------------------------------------------------------------------
+
+void MainWidget::openDatabase()
+{
+    // filled when the store lands: InitDatabase()
+}
+
+void MainWidget::createManagers(const QString &version)
+{
+    // filled when the task manager and the user manager land: taskManager (parent this),
+    // userMgr, userMgr->Init(version, 81)
+}
+
+void MainWidget::startDiscovery()
+{
+    // filled when the LAN device list lands: localDeviceListWidget->Discover()
+}
+
+QString MainWidget::readSavePath()
+{
+    // filled when the store lands: GetSavePath()
+    return QString();
+}
+
+void MainWidget::createLoginDialog()
+{
+    // filled when the login dialog lands: create it (no parent) with the window icon, connect
+    // userMgr's LoginFinish(int) to it, ShowLastLogin() + show() unless signed in, AutoLogin()
+}
+
+void MainWidget::prepareSyncConfig()
+{
+    // filled when the web panes land: the sync helper's configuration
+}
+
+void MainWidget::connectLaterParts()
+{
+    // filled as the classes land: userMgr's LoginFinish/LoginOverTime/KickOut, the file lists'
+    // downloadItem/removeItem, createDirButton -> mkDir(), taskManager's signals, the
+    // transfer lists' deleteTask, pause-all, refreshDeviceButton, userDeviceListWidget's
+    // finished() -> restoreCurrentDevice()
+}
+
+bool MainWidget::isSignedIn() const
+{
+    // filled when the user manager lands: userMgr->IsLogin()
+    return false;
+}
+
+QWidget *MainWidget::loginDialogWidget() const
+{
+    // filled when the login dialog lands
+    return nullptr;
+}
+
+void MainWidget::readIdentity()
+{
+    // filled when the user manager lands: identity, userButton shows the nickname
+}
+
+void MainWidget::signOut()
+{
+    // filled when the user manager lands: Logout() when identity is set, delete identity
+}
+
+void MainWidget::loadBoundDevices()
+{
+    // filled when the bound-device list lands: userDeviceListWidget->LoadDevices()
+}
+
+void MainWidget::startCloudDiskPane()
+{
+    // filled when the web panes land: yunpanWeb's site, the sync helper, the system check
+}
+
+void MainWidget::startSyncPane()
+{
+    // filled when the web panes land: the sync helper and "/webui/index.html" into SyncWeb
+}
+
+void MainWidget::reloadRecentFiles()
+{
+    // filled when the recent-files table lands: recentTableWidget->initItem()
+}
+
+int MainWidget::listTotal(QListWidget *list) const
+{
+    // filled when the file lists land: list->total
+    return -1;
+}
+
+void MainWidget::queryExplorer(const QString &path)
+{
+    // filled when the explorer lands: fileListWidget->queryDir(path)
+}
+
+QString MainWidget::explorerBreadcrumb() const
+{
+    // filled when the explorer lands: fileListWidget->breadcrumbText()
+    return tr("全部文件");
+}
+
+QString MainWidget::videoBreadcrumb() const
+{
+    // filled when the video library lands: videoListWidget->breadcrumbText()
+    return tr("全部视频");
+}
+
+void MainWidget::reloadList(QListWidget *list)
+{
+    // filled when the file lists land: list->reload() (the explorer: queryDir(currentPath))
+}

@@ -1,0 +1,138 @@
+#ifndef KELVORA_MAINWIDGET_H
+#define KELVORA_MAINWIDGET_H
+
+#include <QNetworkReply>
+#include <QPoint>
+#include <QString>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+class DeviceItem;
+class QButtonGroup;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QLocalServer;
+class QMenu;
+class QSettings;
+class ResizeLabel;
+class Task;
+
+namespace Ui {
+class MainWidget;
+}
+
+// The program's one frameless main window: top bar navigation, the four pages, window chrome,
+// tray icon and menus, and the current device.
+class MainWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MainWidget(QWidget *parent = nullptr);
+    ~MainWidget() override;
+
+    // The one main window (null before it is built and after it is gone).
+    static MainWidget *instance();
+
+    // The current device's card, or null.
+    DeviceItem *currentDevice();
+    // The file list on the cloud page's current page; null on the recent-files page.
+    QListWidget *currentFileList() const;
+    void switchAccount();
+    void selectDevice(QListWidgetItem *item);
+
+signals:
+    void currentDeviceChanged();
+
+public slots:
+    void OnLoginFinish(int errCode);
+    void OnLoginOverTime();
+    void OnKickOut();
+    void OnAddOneTask(Task *task);
+    void OnUpdateTaskInfo(Task *task);
+    void networkError(QNetworkReply::NetworkError code);
+    void downloadButtonClicked();
+    void removeButtonClicked();
+    void OnTaskChanged(Task *task);
+    void topButtonClicked(int index);
+    void cloudLeftButtonClicked(int index);
+    void taskLeftButtonClicked(int index);
+    void settingLeftButtonClicked(int index);
+    void SettingSavePathSelected(const QString &path);
+    void uploadButtonClicked();
+    void refreshButtonClicked();
+    void resizeWindow(int dx, int dy);
+    void itemSelectChanged();
+    void checkAllItem(int state);
+    void deviceItemDClicked(QListWidgetItem *item);
+    void showLoginDialog();
+    void showAndActivateWindow();
+    void showNormalOrMax();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void setupConnections();
+    void startLocalServer();
+    QSettings *openSettings();
+    void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    void OnQuitRequested();
+    void OnClearRecentClicked();
+    void OnCancelAllUploadClicked();
+    void OnCancelAllDownloadClicked();
+    void OnSelectSavePathClicked();
+    void OnSavePathOk();
+    void OnSavePathCancel();
+    void OnNavLinkActivated(const QString &link);
+    void restoreCurrentDevice();
+
+    // Hooks for the parts that are built elsewhere; each is filled where its class lands.
+    void openDatabase();
+    void createManagers(const QString &version);
+    void startDiscovery();
+    QString readSavePath();
+    void createLoginDialog();
+    void prepareSyncConfig();
+    void connectLaterParts();
+    bool isSignedIn() const;
+    QWidget *loginDialogWidget() const;
+    void readIdentity();
+    void signOut();
+    void loadBoundDevices();
+    void startCloudDiskPane();
+    void startSyncPane();
+    void reloadRecentFiles();
+    int listTotal(QListWidget *list) const;
+    void queryExplorer(const QString &path);
+    QString explorerBreadcrumb() const;
+    QString videoBreadcrumb() const;
+    void reloadList(QListWidget *list);
+
+    Ui::MainWidget *ui;
+    QPoint dragOrigin;
+    QButtonGroup *topGroup = nullptr;
+    QButtonGroup *cloudLeftGroup = nullptr;
+    QButtonGroup *taskLeftGroup = nullptr;
+    QButtonGroup *settingLeftGroup = nullptr;
+    QLabel *deviceCaptionLabel = nullptr;
+    QLabel *deviceNameLabel = nullptr;
+    QSystemTrayIcon *trayIcon = nullptr;
+    ResizeLabel *resizeGrip = nullptr;
+    // loginDialog, userMgr, taskManager, identity and syncProcess join when their classes land.
+    QString savePath;
+    QString currentDevId;
+    QSettings *settingsStore = nullptr;
+    QLocalServer *localServer = nullptr;
+    QString lastSavePath;
+    QLabel *versionLabel = nullptr;
+    QMenu *trayMenu = nullptr;
+    QMenu *userMenu = nullptr;
+};
+
+#endif
