@@ -1,0 +1,251 @@
+#include "lab/labhttp.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+namespace {
+
+std::atomic<bool> quietLog{false};
+
+// Paces one body to the bandwidth fault and cuts it after drop_after bytes.
+struct BodyPacer
+{
+    Faults faults;
+    qint64 sent = 0;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+
+    size_t chunk() const
+    {
+        size_t c = 256 * 1024;
+        if (faults.bandwidth > 0)
+            c = static_cast<size_t>(qBound<qint64>(512, faults.bandwidth / 10, 256 * 1024));
+        return c;
+    }
+    // How many of n bytes may go now; 0 means the connection is to be cut.
+    size_t allow(size_t n) const
+    {
+        if (faults.dropAfter >= 0)
+            return static_cast<size_t>(
+                qMin<qint64>(static_cast<qint64>(n), faults.dropAfter - sent));
+        return n;
+    }
+    bool dropNow() const { return faults.dropAfter >= 0 && sent >= faults.dropAfter; }
+    void account(size_t n)
+    {
+        sent += static_cast<qint64>(n);
+        if (faults.bandwidth <= 0)
+            return;
+        const auto due = start + std::chrono::microseconds(sent * 1000000 / faults.bandwidth);
+        std::this_thread::sleep_until(due);
+    }
+};
+
+} // namespace
+
+QString LabHttp::percentDecode(const QByteArray &text, bool plusIsSpace)
+{
+    QByteArray in = text;
+    if (plusIsSpace)
+        in.replace('+', ' ');
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(in));
+}
+
+QString LabHttp::encodePath(const QString &path)
+{
+    return QString::fromLatin1(path.toUtf8().toPercentEncoding("/"));
+}
+
+LabHttp::Params LabHttp::parseQuery(const std::string &text, bool plusIsSpace)
+{
+    Params out;
+    const QByteArray q = QByteArray::fromStdString(text);
+    for (const QByteArray &pair : q.split('&')) {
+        if (pair.isEmpty())
+            continue;
+        const int eq = pair.indexOf('=');
+        const QString key = percentDecode(eq < 0 ? pair : pair.left(eq), plusIsSpace);
+        const QString value = eq < 0 ? QString() : percentDecode(pair.mid(eq + 1), plusIsSpace);
+        if (!out.contains(key))
+            out.insert(key, value);
+    }
+    return out;
+}
+
+LabHttp::Params LabHttp::params(const httplib::Request &req)
+{
+    Params out;
+    const size_t q = req.target.find('?');
+    if (q != std::string::npos)
+        out = parseQuery(req.target.substr(q + 1), false);
+    const std::string type = req.get_header_value("Content-Type");
+    if (!req.body.empty() && type.find("application/x-www-form-urlencoded") == 0) {
+        const Params form = parseQuery(req.body, true);
+        for (auto it = form.begin(); it != form.end(); ++it)
+            out.insert(it.key(), it.value());
+    }
+    return out;
+}
+
+QString LabHttp::cookie(const httplib::Request &req, const QString &name)
+{
+    for (size_t i = 0; i < req.get_header_value_count("Cookie"); ++i) {
+        const QString all = QString::fromStdString(req.get_header_value("Cookie", i));
+        for (const QString &part : all.split(QLatin1Char(';'))) {
+            const int eq = part.indexOf(QLatin1Char('='));
+            if (eq > 0 && part.left(eq).trimmed() == name)
+                return part.mid(eq + 1).trimmed();
+        }
+    }
+    return QString();
+}
+
+void LabHttp::sendJson(httplib::Response &res, const QJsonObject &o, const Faults &f, int status)
+{
+    QByteArray body = QJsonDocument(o).toJson(QJsonDocument::Compact);
+    if (f.json == QLatin1String("malformed"))
+        body = QByteArrayLiteral("<html>502 Bad Gateway</html>{rtn:");
+    else if (f.json == QLatin1String("truncated"))
+        body.truncate(body.size() / 2);
+    sendBytes(res, body, "application/json; charset=utf-8", f, status);
+}
+
+void LabHttp::sendBytes(httplib::Response &res, const QByteArray &data,
+                        const std::string &contentType, const Faults &f, int status)
+{
+    res.status = status;
+    if (f.dropAfter < 0 && f.bandwidth <= 0) {
+        res.set_content(data.constData(), static_cast<size_t>(data.size()), contentType);
+        return;
+    }
+    auto pacer = std::make_shared<BodyPacer>();
+    pacer->faults = f;
+    const QByteArray copy = data;
+    res.set_content_provider(static_cast<size_t>(copy.size()), contentType,
+                             [pacer, copy](size_t offset, size_t length, httplib::DataSink &sink) {
+                                 size_t n = pacer->allow(qMin(length, pacer->chunk()));
+                                 if (n == 0)
+                                     return false;
+                                 if (!sink.write(copy.constData() + offset, n))
+                                     return false;
+                                 pacer->account(n);
+                                 return true;
+                             });
+}
+
+std::string LabHttp::contentType(const QString &name)
+{
+    const QString ext = QFileInfo(name).suffix().toLower();
+    static const QMap<QString, std::string> types = {
+        {"png", "image/png"},
+        {"jpg", "image/jpeg"},
+        {"jpeg", "image/jpeg"},
+        {"gif", "image/gif"},
+        {"bmp", "image/bmp"},
+        {"tif", "image/tiff"},
+        {"tiff", "image/tiff"},
+        {"avi", "video/x-msvideo"},
+        {"mp4", "video/mp4"},
+        {"mkv", "video/x-matroska"},
+        {"txt", "text/plain; charset=utf-8"},
+        {"md", "text/markdown; charset=utf-8"},
+        {"html", "text/html; charset=utf-8"},
+        {"pdf", "application/pdf"},
+        {"js", "application/javascript; charset=utf-8"},
+        {"css", "text/css; charset=utf-8"},
+        {"json", "application/json; charset=utf-8"},
+        {"svg", "image/svg+xml"},
+        {"mp3", "audio/mpeg"},
+        {"wav", "audio/wav"},
+        {"zip", "application/zip"}};
+    return types.value(ext, "application/octet-stream");
+}
+
+void LabHttp::sendFile(const httplib::Request &req, httplib::Response &res, const QString &hostPath,
+                       const Faults &f)
+{
+    const QFileInfo info(hostPath);
+    if (!info.isFile() || !info.isReadable()) {
+        res.status = 404;
+        res.set_content("not found", "text/plain");
+        return;
+    }
+    const qint64 size = info.size();
+    // httplib answers an unsatisfiable range with a bogus 206: refuse it here.
+    for (const httplib::Range &r : req.ranges) {
+        const bool bad = (r.first >= 0 && r.first >= size) || (r.first < 0 && r.second <= 0) ||
+                         (r.first >= 0 && r.second >= 0 && r.second < r.first);
+        if (bad || size == 0) {
+            res.status = 416;
+            res.set_header("Content-Range", "bytes */" + std::to_string(size));
+            return;
+        }
+    }
+    res.set_header("Accept-Ranges", "bytes");
+    if (size == 0) {
+        res.set_content("", contentType(hostPath));
+        return;
+    }
+    if (req.method == "HEAD") {
+        res.set_header("Content-Length", std::to_string(size));
+        res.set_header("Content-Type", contentType(hostPath));
+        return;
+    }
+    std::FILE *fp = std::fopen(QFile::encodeName(hostPath).constData(), "rb");
+    if (!fp) {
+        res.status = 403;
+        res.set_content("cannot open", "text/plain");
+        return;
+    }
+    auto file = std::shared_ptr<std::FILE>(fp, [](std::FILE *p) { std::fclose(p); });
+    auto pacer = std::make_shared<BodyPacer>();
+    pacer->faults = f;
+    auto buffer = std::make_shared<std::vector<char>>(pacer->chunk());
+    res.set_content_provider(
+        static_cast<size_t>(size), contentType(hostPath),
+        [file, pacer, buffer](size_t offset, size_t length, httplib::DataSink &sink) {
+            const size_t want = pacer->allow(qMin(length, buffer->size()));
+            if (want == 0)
+                return false;
+            if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0)
+                return false;
+            const size_t got = std::fread(buffer->data(), 1, want, file.get());
+            if (got == 0)
+                return false;
+            if (!sink.write(buffer->data(), got))
+                return false;
+            pacer->account(got);
+            return true;
+        });
+}
+
+void LabHttp::setQuiet(bool quiet)
+{
+    quietLog = quiet;
+}
+
+void LabHttp::prepare(httplib::Server &server, const QString &place, int threads)
+{
+    const std::string name = place.toStdString();
+    server.new_task_queue = [threads] {
+        return new httplib::ThreadPool(static_cast<size_t>(threads));
+    };
+    server.set_read_timeout(30, 0);
+    server.set_write_timeout(30, 0);
+    server.set_logger([name](const httplib::Request &req, const httplib::Response &res) {
+        if (!quietLog)
+            std::fprintf(stderr, "%s %s %s %d\n", name.c_str(), req.method.c_str(),
+                         req.target.c_str(), res.status);
+    });
+    server.set_exception_handler(
+        [](const httplib::Request &, httplib::Response &res, std::exception_ptr) {
+            res.status = 500;
+            res.set_content("internal error", "text/plain");
+        });
+}

@@ -1,0 +1,238 @@
+#include "lab/relay.h"
+
+#include "lab/labhttp.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+bool sendAll(int fd, const char *data, size_t len)
+{
+    while (len > 0) {
+        const ssize_t n = ::send(fd, data, len, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        len -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void answer(int fd, int status, const char *reason)
+{
+    const QByteArray body = QByteArray("relay: ") + reason + "\n";
+    const QByteArray head =
+        "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
+        "\r\nContent-Type: text/plain\r\nContent-Length: " + QByteArray::number(body.size()) +
+        "\r\nConnection: close\r\n\r\n";
+    sendAll(fd, head.constData(), static_cast<size_t>(head.size()));
+    sendAll(fd, body.constData(), static_cast<size_t>(body.size()));
+}
+
+int connectTo(const QString &host, int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    ::inet_pton(AF_INET, host.toLatin1().constData(), &addr.sin_addr);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+} // namespace
+
+Relay::Relay(const QString &host, Lookup lookup, FaultPlan *faults)
+    : host_(host), lookup_(std::move(lookup)), faults_(faults)
+{
+}
+
+Relay::~Relay()
+{
+    stop();
+}
+
+bool Relay::start(int port, QString *error)
+{
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    if (::inet_pton(AF_INET, host_.toLatin1().constData(), &addr.sin_addr) != 1 ||
+        ::bind(listenFd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
+        ::listen(listenFd_, 64) != 0) {
+        *error = QStringLiteral("relay: cannot listen on %1:%2: %3")
+                     .arg(host_)
+                     .arg(port)
+                     .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        ::close(listenFd_);
+        listenFd_ = -1;
+        return false;
+    }
+    socklen_t len = sizeof addr;
+    ::getsockname(listenFd_, reinterpret_cast<sockaddr *>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    running_ = true;
+    acceptThread_ = std::thread([this] { acceptLoop(); });
+    return true;
+}
+
+void Relay::stop()
+{
+    if (!running_.exchange(false))
+        return;
+    ::shutdown(listenFd_, SHUT_RDWR);
+    ::close(listenFd_);
+    if (acceptThread_.joinable())
+        acceptThread_.join();
+}
+
+void Relay::acceptLoop()
+{
+    while (running_) {
+        pollfd p{listenFd_, POLLIN, 0};
+        if (::poll(&p, 1, 200) <= 0)
+            continue;
+        const int client = ::accept(listenFd_, nullptr, nullptr);
+        if (client < 0)
+            continue;
+        std::thread([this, client] {
+            serve(client);
+            ::close(client);
+        }).detach();
+    }
+}
+
+void Relay::serve(int client)
+{
+    // Read the request head.
+    QByteArray head;
+    char buf[64 * 1024];
+    int headEnd = -1;
+    while (headEnd < 0) {
+        pollfd p{client, POLLIN, 0};
+        if (::poll(&p, 1, 30000) <= 0)
+            return;
+        const ssize_t n = ::recv(client, buf, sizeof buf, 0);
+        if (n <= 0)
+            return;
+        head.append(buf, static_cast<int>(n));
+        headEnd = head.indexOf("\r\n\r\n");
+        if (headEnd < 0 && head.size() > 64 * 1024) {
+            answer(client, 431, "Request Header Fields Too Large");
+            return;
+        }
+    }
+    const QByteArray rest = head.mid(headEnd + 4);
+    QList<QByteArray> lines = head.left(headEnd).split('\n');
+    for (QByteArray &l : lines)
+        if (l.endsWith('\r'))
+            l.chop(1);
+    const QList<QByteArray> requestLine = lines.value(0).split(' ');
+    if (requestLine.size() != 3) {
+        answer(client, 400, "Bad Request");
+        return;
+    }
+    const QByteArray target = requestLine[1];
+    const int q = target.indexOf('?');
+    const LabHttp::Params params =
+        q < 0 ? LabHttp::Params() : LabHttp::parseQuery(target.mid(q + 1).toStdString(), false);
+    const QString deviceid = params.value(QStringLiteral("x-qm-devid"));
+    const int servicePort = params.value(QStringLiteral("x-qm-port")).toInt();
+    const Faults f = faults_->at(QStringLiteral("relay"));
+    f.sleepDelay();
+    const int local = lookup_(deviceid, servicePort);
+    if (local < 0) {
+        answer(client, 503, "Service Unavailable");
+        return;
+    }
+    if (local == 0) {
+        answer(client, 502, "Bad Gateway");
+        return;
+    }
+    const int upstream = connectTo(host_, local);
+    if (upstream < 0) {
+        answer(client, 502, "Bad Gateway");
+        return;
+    }
+    // One request per connection: the next request may name another device.
+    QByteArray out = lines[0] + "\r\n";
+    for (int i = 1; i < lines.size(); ++i) {
+        const QByteArray name = lines[i].left(lines[i].indexOf(':')).trimmed().toLower();
+        if (name == "connection" || name == "keep-alive" || name == "proxy-connection")
+            continue;
+        out += lines[i] + "\r\n";
+    }
+    out += "Connection: close\r\n\r\n";
+    out += rest;
+    if (!sendAll(upstream, out.constData(), static_cast<size_t>(out.size()))) {
+        ::close(upstream);
+        answer(client, 502, "Bad Gateway");
+        return;
+    }
+
+    qint64 forwarded = 0;
+    const auto start = std::chrono::steady_clock::now();
+    bool clientOpen = true;
+    for (;;) {
+        pollfd p[2] = {{upstream, POLLIN, 0}, {clientOpen ? client : -1, POLLIN, 0}};
+        if (::poll(p, 2, 60000) <= 0)
+            break;
+        if (p[1].revents & (POLLIN | POLLHUP | POLLERR)) {
+            const ssize_t n = ::recv(client, buf, sizeof buf, 0);
+            if (n < 0)
+                break;
+            if (n == 0) {
+                // Done sending; the answer may still be on its way.
+                clientOpen = false;
+                ::shutdown(upstream, SHUT_WR);
+            } else if (!sendAll(upstream, buf, static_cast<size_t>(n))) {
+                break;
+            }
+        }
+        if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            size_t want = sizeof buf;
+            if (f.bandwidth > 0)
+                want = static_cast<size_t>(qBound<qint64>(512, f.bandwidth / 10, sizeof buf));
+            if (f.dropAfter >= 0)
+                want = static_cast<size_t>(
+                    qMin<qint64>(static_cast<qint64>(want), f.dropAfter - forwarded));
+            if (want == 0)
+                break;
+            const ssize_t n = ::recv(upstream, buf, want, 0);
+            if (n <= 0)
+                break;
+            if (!sendAll(client, buf, static_cast<size_t>(n)))
+                break;
+            forwarded += n;
+            if (f.bandwidth > 0)
+                std::this_thread::sleep_until(
+                    start + std::chrono::microseconds(forwarded * 1000000 / f.bandwidth));
+        }
+    }
+    ::close(upstream);
+    ::shutdown(client, SHUT_RDWR);
+}
