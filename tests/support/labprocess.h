@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// Starts tovrik-lab for a test and tells where its services listen.
+//
+// startSample() writes the sample with `tovrik-lab --sample` into a temporary folder, sets every
+// port of its configuration to 0 (free ports), merges the overrides and starts the lab with it.
+// Merge rule: objects merge key by key, recursively; an array of objects that carry "id" (or
+// "name", for accounts) merges element by element with the element of the same id, new ids are
+// appended; any other value replaces the old one. Example:
+//   {"account": {"delay_ms": 12000}}
+//   {"devices": [{"id": "TVK0000000001", "faults": {"rtn": 5}}]}
+//
+// The lab's stdout and stderr go to files in the temporary folder (no pipe can fill up).
+class LabProcess
+{
+public:
+    LabProcess();
+    ~LabProcess();
+    LabProcess(const LabProcess &) = delete;
+    LabProcess &operator=(const LabProcess &) = delete;
+
+    bool startSample(const QJsonObject &overrides = {}, int timeoutMs = 30000);
+    bool start(const QString &configPath, int timeoutMs = 30000);
+    // SIGTERM, then SIGKILL after a few seconds; only this lab's own process.
+    void stop();
+    bool isRunning() const;
+
+    // The object of the "LAB READY" line.
+    QJsonObject ready() const { return ready_; }
+    int accountPort() const;
+    int relayPort() const;
+    int cloudPort() const;
+    // The ready line's entry of a device: id, xctl_port, mps_port, http_port, discovery_port, root.
+    QJsonObject device(const QString &id) const;
+    // "http://127.0.0.1:<account_port>"
+    QString accountUrl() const;
+    QString relayUrl() const;
+    // Direct URL of one device service: service is "xctl", "mps" or "http".
+    QString deviceUrl(const QString &id, const QString &service) const;
+    // One line per request (method, full target, status, bytes), as logged so far.
+    QStringList requestLog() const;
+    // Replaces the run-time fault set (POST /lab/faults); true when the lab accepted it.
+    bool setFaults(const QJsonObject &faults, int timeoutMs = 10000);
+    // The folder the sample was written to (empty after start() with an own configuration).
+    QString sampleDir() const;
+    QString lastError() const { return error_; }
+
+    static QString labBinary();
+    static QJsonObject merged(const QJsonObject &base, const QJsonObject &overrides);
+    static QJsonValue withFreePorts(const QJsonValue &config);
+
+private:
+    QString host() const;
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString sampleDir_;
+    QProcess process_;
+    QJsonObject ready_;
+    QString stdoutPath_;
+    QString stderrPath_;
+    QString error_;
+};
