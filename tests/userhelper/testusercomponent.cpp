@@ -1,0 +1,402 @@
+// A scripted account component for the helper library's tests: records every call, fails
+// or answers oddly on request, and fires events on demand through raw vtable slots, so that
+// the library's sink layout is checked independently of the shared interface header.
+#include "userhelper/qmuserscomponent.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#define TEST_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+std::mutex g_lock;
+std::vector<std::string> g_log;
+std::map<std::string, int> g_settings;
+std::atomic<IUnknown *> g_sink{nullptr};
+std::string g_logText;
+
+void logCall(const std::string &line)
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    g_log.push_back(line);
+}
+
+int setting(const char *key)
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    auto it = g_settings.find(key);
+    return it == g_settings.end() ? 0 : it->second;
+}
+
+std::string narrow(BSTR text)
+{
+    if (!text)
+        return "(null)";
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(size_t(n > 0 ? n : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
+    out.resize(out.size() - 1);
+    return out;
+}
+
+BSTR widen(const char *text)
+{
+    int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::u16string wide(size_t(n), u'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], n);
+    return SysAllocString(wide.c_str());
+}
+
+// Getter answers: "getter_fail" fails, "null_bstr" gives S_OK with a null string.
+HRESULT answer(const char *name, const char *text, BSTR *out)
+{
+    logCall(name);
+    if (setting("getter_fail"))
+        return E_FAIL;
+    *out = setting("null_bstr") ? nullptr : widen(text);
+    return S_OK;
+}
+
+// Calls event method number `event` (1 to 10) of the sink by its vtable slot.
+HRESULT fireSlot(IUnknown *sink, int event, int value)
+{
+    void **vtable = *reinterpret_cast<void ***>(sink);
+    void *entry = vtable[3 + event - 1];
+    static const bool withArgument[] = {true, true,  true,  false, true,
+                                        true, false, false, false, false};
+    if (withArgument[event - 1])
+        return reinterpret_cast<HRESULT (*)(IUnknown *, int32_t)>(entry)(sink, value);
+    return reinterpret_cast<HRESULT (*)(IUnknown *)>(entry)(sink);
+}
+
+class Info final : public IVantorUserInfo
+{
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **ppv) override
+    {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++ref; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        ULONG n = --ref;
+        logCall("Info.Release " + std::to_string(n));
+        if (n == 0)
+            delete this;
+        return n;
+    }
+    HRESULT STDMETHODCALLTYPE get_UserId(ULONGLONG *id) override
+    {
+        logCall("Info.get_UserId");
+        if (setting("getter_fail"))
+            return E_FAIL;
+        *id = 1234567890123ULL;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_UserName(BSTR *out) override
+    {
+        return answer("Info.get_UserName", "demo", out);
+    }
+    HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved6() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_NickName(BSTR *out) override
+    {
+        return answer("Info.get_NickName", "演示用户😀", out);
+    }
+    HRESULT STDMETHODCALLTYPE Reserved8() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved10() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved11() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved12() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved13() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved14() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved15() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved16() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved17() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved18() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved19() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_ImageUrl(BSTR *out) override
+    {
+        return answer("Info.get_ImageUrl", "http://127.0.0.1/face.png", out);
+    }
+
+private:
+    std::atomic<ULONG> ref{1};
+};
+
+class User;
+
+class Point : public IConnectionPoint
+{
+public:
+    explicit Point(User *owner) : owner(owner) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **ppv) override
+    {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer **) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown *sink, DWORD *cookie) override
+    {
+        logCall("Advise");
+        if (setting("advise_fail"))
+            return E_FAIL;
+        IUnknown *events = nullptr;
+        if (FAILED(
+                sink->QueryInterface(DIID__IVantorUserEvents, reinterpret_cast<void **>(&events))))
+            return CONNECT_E_CANNOTCONNECT;
+        g_sink = events;
+        *cookie = 42;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override
+    {
+        logCall("Unadvise " + std::to_string(cookie));
+        if (cookie != 42 || !g_sink.load())
+            return CONNECT_E_NOCONNECTION;
+        IUnknown *sink = g_sink.exchange(nullptr);
+        logCall("Sink.Release " + std::to_string(sink->Release()));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections **) override { return E_NOTIMPL; }
+
+private:
+    User *owner;
+};
+
+class User final : public IVantorUser, public IConnectionPointContainer
+{
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
+    {
+        if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
+            logCall("QI IConnectionPointContainer");
+            if (setting("no_cpc")) {
+                *ppv = nullptr;
+                return E_NOINTERFACE;
+            }
+            *ppv = static_cast<IConnectionPointContainer *>(this);
+        } else if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IVantorUser)) {
+            *ppv = static_cast<IVantorUser *>(this);
+        } else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++ref; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        ULONG n = --ref;
+        if (n == 0) {
+            logCall("User.Release 0");
+            delete this;
+        }
+        return n;
+    }
+    HRESULT STDMETHODCALLTYPE Init(BSTR version, LONG clientId) override
+    {
+        logCall("Init " + narrow(version) + " " + std::to_string(clientId));
+        if (setting("fire_during_init") && g_sink.load())
+            fireSlot(g_sink.load(), 1, 77);
+        return setting("init_fail") ? E_FAIL : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Login(BSTR name, BSTR password, LONG option,
+                                    VARIANT_BOOL flag) override
+    {
+        logCall("Login " + narrow(name) + " " + narrow(password) + " " + std::to_string(option) +
+                " " + std::to_string(flag));
+        return setting("login_fail") ? E_FAIL : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Logout(ULONGLONG userId, LONG value) override
+    {
+        logCall("Logout " + std::to_string(userId) + " " + std::to_string(value));
+        return setting("logout_fail") ? E_FAIL : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Reserved7() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_UserInfo(IVantorUserInfo **info) override
+    {
+        logCall("get_UserInfo");
+        *info = nullptr;
+        if (setting("info_fail"))
+            return E_FAIL;
+        if (!setting("info_null"))
+            *info = new Info;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_SessionId(BSTR *out) override
+    {
+        return answer("get_SessionId", "sess-1", out);
+    }
+    HRESULT STDMETHODCALLTYPE Reserved11() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_IsLogin(VARIANT_BOOL *value) override
+    {
+        logCall("get_IsLogin " + std::to_string(*value));
+        *value = VARIANT_BOOL(setting("islogin_value"));
+        return setting("islogin_fail") ? E_FAIL : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Reserved13() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved14() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reserved15() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Uninit() override
+    {
+        logCall("Uninit");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_JumpKey(BSTR *out) override
+    {
+        return answer("get_JumpKey", "jk-2", out);
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints **) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint **cp) override
+    {
+        logCall("FindConnectionPoint");
+        if (!IsEqualIID(riid, DIID__IVantorUserEvents)) {
+            *cp = nullptr;
+            return CONNECT_E_NOCONNECTION;
+        }
+        point.AddRef();
+        *cp = &point;
+        return S_OK;
+    }
+
+private:
+    std::atomic<ULONG> ref{1};
+    Point point{this};
+};
+
+ULONG Point::AddRef()
+{
+    return owner->AddRef();
+}
+ULONG Point::Release()
+{
+    return owner->Release();
+}
+
+class Factory final : public IClassFactory
+{
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
+    {
+        if (IsEqualIID(riid, IID_IClassFactory) || IsEqualIID(riid, IID_IUnknown)) {
+            AddRef();
+            *ppv = this;
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++ref; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        ULONG n = --ref;
+        if (n == 0) {
+            logCall("Factory.Release 0");
+            delete this;
+        }
+        return n;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID riid, void **ppv) override
+    {
+        logCall(std::string("CreateInstance") + (outer ? " outer" : "") +
+                (IsEqualIID(riid, IID_IVantorUser) ? " IVantorUser" : " other"));
+        *ppv = nullptr;
+        if (setting("createinstance_fail"))
+            return E_FAIL;
+        User *user = new User;
+        HRESULT hr = user->QueryInterface(riid, ppv);
+        user->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+private:
+    std::atomic<ULONG> ref{1};
+};
+
+} // namespace
+
+TEST_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID *ppv)
+{
+    logCall(std::string("DllGetClassObject") +
+            (IsEqualCLSID(clsid, CLSID_VantorUser) ? " VantorUser" : " other") +
+            (IsEqualIID(riid, IID_IClassFactory) ? " IClassFactory" : " other"));
+    *ppv = nullptr;
+    if (setting("classobject_fail"))
+        return E_FAIL;
+    if (setting("classobject_sfalse")) {
+        // Success, but not S_OK: the library insists on exactly S_OK.
+        *ppv = static_cast<IClassFactory *>(new Factory);
+        return S_FALSE;
+    }
+    Factory *factory = new Factory;
+    HRESULT hr = factory->QueryInterface(riid, ppv);
+    factory->Release();
+    return hr;
+}
+
+TEST_EXPORT HRESULT DllCanUnloadNow()
+{
+    logCall("DllCanUnloadNow");
+    return setting("unload_ok") ? S_OK : S_FALSE;
+}
+
+// Test controls.
+TEST_EXPORT void testcomp_set(const char *key, int value)
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    g_settings[key] = value;
+}
+
+TEST_EXPORT const char *testcomp_log()
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    g_logText.clear();
+    for (const std::string &line : g_log)
+        g_logText += line + "\n";
+    return g_logText.c_str();
+}
+
+TEST_EXPORT void testcomp_clear_log()
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    g_log.clear();
+}
+
+TEST_EXPORT IUnknown *testcomp_sink()
+{
+    return g_sink.load();
+}
+
+// Fires event `event` (1 to 10), on a thread of its own when asked; gives the sink's answer.
+TEST_EXPORT HRESULT testcomp_fire(int event, int value, int onOwnThread)
+{
+    IUnknown *sink = g_sink.load();
+    if (!sink || event < 1 || event > 10)
+        return E_UNEXPECTED;
+    if (!onOwnThread)
+        return fireSlot(sink, event, value);
+    HRESULT hr = E_FAIL;
+    std::thread worker([&] { hr = fireSlot(sink, event, value); });
+    worker.join();
+    return hr;
+}
