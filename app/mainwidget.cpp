@@ -4,6 +4,7 @@
 #include "app/messagebox.h"
 #include "app/resizelabel.h"
 #include "app/yesnodialog.h"
+#include "platform/settingsstore.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -59,7 +60,7 @@ MainWidget::MainWidget(QWidget *parent)
     openDatabase();
     startLocalServer();
 
-    settingsStore = openSettings();
+    settingsStore = openSettingsStore(this);
     const QString version = settingsStore->value(QStringLiteral("version")).toString();
     versionLabel->setText(version.isEmpty() ? QStringLiteral("V1.0.0.0")
                                             : QStringLiteral("V") + version);
@@ -96,15 +97,6 @@ MainWidget::~MainWidget()
 MainWidget *MainWidget::instance()
 {
     return mainWidgetInstance;
-}
-
-QSettings *MainWidget::openSettings()
-{
-    // Native store of "Vantor Network"/"Tovrik", keys under "client" (the registry key's
-    // last part on Windows).
-    auto *store = new QSettings(QStringLiteral("Vantor Network"), QStringLiteral("Tovrik"), this);
-    store->beginGroup(QStringLiteral("client"));
-    return store;
 }
 
 void MainWidget::startLocalServer()

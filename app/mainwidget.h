@@ -80,7 +80,6 @@ protected:
 private:
     void setupConnections();
     void startLocalServer();
-    QSettings *openSettings();
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
     void OnQuitRequested();
     void OnClearRecentClicked();
