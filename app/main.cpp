@@ -1,4 +1,5 @@
 #include "app/extensions.h"
+#include "app/mainwidget.h"
 #include "app/networkmanager.h"
 #include "platform/appdirs.h"
 #include "platform/crashhandler.h"
@@ -9,12 +10,6 @@
 #include <QLocale>
 
 #include <string>
-
-#if defined(KELVORA_HAVE_MAINWIDGET) && __has_include("app/mainwidget.h")
-#include "app/mainwidget.h"
-#else
-#undef KELVORA_HAVE_MAINWIDGET
-#endif
 
 int main(int argc, char *argv[])
 {
@@ -47,13 +42,9 @@ int main(int argc, char *argv[])
     QDir::setCurrent(QDir::homePath() + QStringLiteral("/kelvora"));
     fillExtensionSets();
 
-#ifdef KELVORA_HAVE_MAINWIDGET
     auto *window = new MainWidget;
-#endif
     const int result = app.exec();
-#ifdef KELVORA_HAVE_MAINWIDGET
     delete window;
-#endif
     instance.release();
     return result;
 }
