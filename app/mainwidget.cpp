@@ -1,10 +1,14 @@
 #include "app/mainwidget.h"
 #include "ui_mainwidget.h"
 
+#include "account/logindialog.h"
+#include "account/useridentity.h"
+#include "account/usermgr.h"
 #include "app/messagebox.h"
 #include "app/resizelabel.h"
 #include "app/yesnodialog.h"
 #include "platform/settingsstore.h"
+#include "store/database.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -87,8 +91,13 @@ MainWidget::MainWidget(QWidget *parent)
 
 MainWidget::~MainWidget()
 {
-    // Stopping the sync helper, Uninit of the user manager and saveAll of the task manager
-    // join here when their classes land.
+    // Stopping the sync helper and saveAll of the task manager join here when their classes
+    // land.
+    userMgr->Uninit();
+    // The dialog holds a pointer to the user manager: it goes first.
+    delete loginDialog;
+    delete userMgr;
+    delete identity;
     if (mainWidgetInstance == this)
         mainWidgetInstance = nullptr;
     delete ui;
@@ -395,15 +404,15 @@ void MainWidget::OnLoginFinish(int errCode)
     if (errCode == 0) {
         readIdentity();
         show();
-        if (QWidget *dialog = loginDialogWidget())
-            dialog->hide();
+        loginDialog->accept();
         // Without a system tray (some desktops, Xvfb) the icon would only warn.
         if (QSystemTrayIcon::isSystemTrayAvailable())
             trayIcon->show();
         loadBoundDevices();
         return;
     }
-    // The result texts and the toast over the login dialog join with the user manager.
+    MessageBox::showMessage(Error, tr("登录失败！ %1").arg(UserMgr::ErrorText(errCode)),
+                            loginDialog, false, 2000, QPoint(16, 118));
 }
 
 void MainWidget::OnLoginOverTime()
@@ -411,7 +420,7 @@ void MainWidget::OnLoginOverTime()
     if (QWidget *dialog = loginDialogWidget())
         MessageBox::showMessage(Error, tr("登录失败，请检查网络"), dialog, true, 100000,
                                 QPoint(16, 118));
-    // The login dialog's OnLoginFinish(-10000) joins with the login dialog.
+    loginDialog->OnLoginFinish(-10000);
 }
 
 void MainWidget::OnKickOut()
@@ -625,13 +634,14 @@ void MainWidget::OnNavLinkActivated(const QString &link)
 
 void MainWidget::openDatabase()
 {
-    // filled when the store lands: InitDatabase()
+    InitDatabase();
 }
 
 void MainWidget::createManagers(const QString &version)
 {
-    // filled when the task manager and the user manager land: taskManager (parent this),
-    // userMgr, userMgr->Init(version, 81)
+    // filled when the task manager lands: taskManager (parent this)
+    userMgr = new UserMgr;
+    userMgr->Init(version, 81);
 }
 
 void MainWidget::startDiscovery()
@@ -641,14 +651,21 @@ void MainWidget::startDiscovery()
 
 QString MainWidget::readSavePath()
 {
-    // filled when the store lands: GetSavePath()
-    return QString();
+    return GetSavePath();
 }
 
 void MainWidget::createLoginDialog()
 {
-    // filled when the login dialog lands: create it (no parent) with the window icon, connect
-    // userMgr's LoginFinish(int) to it, ShowLastLogin() + show() unless signed in, AutoLogin()
+    loginDialog = new LoginDialog;
+    loginDialog->setWindowIcon(windowIcon());
+    loginDialog->setUserMgr(userMgr);
+    loginDialog->setSignedInCheck([this] { return identity != nullptr; });
+    connect(userMgr, &UserMgr::LoginFinish, loginDialog, &LoginDialog::OnLoginFinish);
+    if (!userMgr->IsLogin()) {
+        loginDialog->ShowLastLogin();
+        loginDialog->show();
+    }
+    loginDialog->AutoLogin();
 }
 
 void MainWidget::prepareSyncConfig()
@@ -658,7 +675,10 @@ void MainWidget::prepareSyncConfig()
 
 void MainWidget::connectLaterParts()
 {
-    // filled as the classes land: userMgr's LoginFinish/LoginOverTime/KickOut, the file lists'
+    connect(userMgr, &UserMgr::LoginFinish, this, &MainWidget::OnLoginFinish);
+    connect(userMgr, &UserMgr::LoginOverTime, this, &MainWidget::OnLoginOverTime);
+    connect(userMgr, &UserMgr::KickOut, this, &MainWidget::OnKickOut);
+    // filled as the classes land: the file lists'
     // downloadItem/removeItem, createDirButton -> mkDir(), taskManager's signals, the
     // transfer lists' deleteTask, pause-all, refreshDeviceButton, userDeviceListWidget's
     // finished() -> restoreCurrentDevice()
@@ -666,24 +686,39 @@ void MainWidget::connectLaterParts()
 
 bool MainWidget::isSignedIn() const
 {
-    // filled when the user manager lands: userMgr->IsLogin()
-    return false;
+    return userMgr->IsLogin();
 }
 
 QWidget *MainWidget::loginDialogWidget() const
 {
-    // filled when the login dialog lands
-    return nullptr;
+    return loginDialog;
 }
 
 void MainWidget::readIdentity()
 {
-    // filled when the user manager lands: identity, userButton shows the nickname
+    quint64 userId = 0;
+    std::string sessionId, userName, nickName, jumpKey, imageUrl;
+    userMgr->GetUserId(&userId);
+    userMgr->GetSessionId(&sessionId);
+    userMgr->GetUserName(&userName);
+    userMgr->GetNickName(&nickName);
+    userMgr->GetJumpKey(&jumpKey);
+    userMgr->GetImageUrl(&imageUrl);
+    if (!identity)
+        identity = new UserIdentity;
+    identity->userId = userId;
+    identity->sessionId = QString::fromStdString(sessionId);
+    identity->userName = QString::fromStdString(userName);
+    ui->userButton->setText(QString::fromStdString(nickName));
 }
 
 void MainWidget::signOut()
 {
-    // filled when the user manager lands: Logout() when identity is set, delete identity
+    if (identity) {
+        userMgr->Logout();
+        delete identity;
+        identity = nullptr;
+    }
 }
 
 void MainWidget::loadBoundDevices()

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class DeviceItem;
+class LoginDialog;
 class QButtonGroup;
 class QLabel;
 class QListWidget;
@@ -17,6 +18,8 @@ class QMenu;
 class QSettings;
 class ResizeLabel;
 class Task;
+class UserMgr;
+struct UserIdentity;
 
 namespace Ui {
 class MainWidget;
@@ -40,6 +43,10 @@ public:
     // The file list on the cloud page's current page; null on the recent-files page.
     QListWidget *currentFileList() const;
     void switchAccount();
+    // The sign-in state; never null while the window exists.
+    UserMgr *userManager() const { return userMgr; }
+    // The signed-in identity (user id, session id, user name), or null when signed out.
+    const UserIdentity *userIdentity() const { return identity; }
     void selectDevice(QListWidgetItem *item);
 
 signals:
@@ -123,7 +130,10 @@ private:
     QLabel *deviceNameLabel = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
     ResizeLabel *resizeGrip = nullptr;
-    // loginDialog, userMgr, taskManager, identity and syncProcess join when their classes land.
+    // taskManager and syncProcess join when their classes land.
+    LoginDialog *loginDialog = nullptr;
+    UserMgr *userMgr = nullptr;
+    UserIdentity *identity = nullptr;
     QString savePath;
     QString currentDevId;
     QSettings *settingsStore = nullptr;
