@@ -1,0 +1,60 @@
+#ifndef KELVORA_DEVICEITEM_H
+#define KELVORA_DEVICEITEM_H
+
+#include "device/devicerecord.h"
+
+#include <QWidget>
+
+class QNetworkReply;
+
+namespace Ui {
+class DeviceItem;
+}
+
+// A device card in one of the two device lists. It holds the device record and builds
+// every request of the device's query API; the caller keeps and releases the reply.
+class DeviceItem : public QWidget, public DeviceRecord
+{
+    Q_OBJECT
+
+public:
+    explicit DeviceItem(QWidget *parent = nullptr);
+    ~DeviceItem() override;
+
+    bool selected = false;
+    QNetworkReply *diskInfoReply = nullptr;
+
+    QString dlnaUrl(const QString &opt) const;
+    QString userQuery() const;
+
+    QNetworkReply *requestQueryDir(const QString &path, int start, int count);
+    QNetworkReply *requestFileList(int type, int start, int count);
+    QNetworkReply *requestFileData(const QString &path, int order, quint64 size);
+    QNetworkReply *requestRealVideo(int type, int seriesid, int start, int count);
+    QNetworkReply *requestDelete(const QString &filelist);
+    QNetworkReply *requestUsbInfo();
+    QNetworkReply *requestMkdir(const QString &dirpath);
+
+    void setRecord(const DeviceRecord &record);
+    DeviceRecord record() const { return *this; }
+
+    void updateStatus();
+    void setSelected(bool on);
+
+    static QString formatDiskSize(quint64 bytes);
+
+public slots:
+    void loadDiskInfoFinished();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void enterEvent(QEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+
+private:
+    QNetworkReply *send(const QString &url, bool reportErrors);
+
+    Ui::DeviceItem *ui;
+};
+
+#endif

@@ -1,0 +1,118 @@
+#include "device/localdevicelistwidget.h"
+
+#include "device/deviceendpoints.h"
+#include "device/deviceitem.h"
+#include "device/discoveryanswer.h"
+
+#include <QTimerEvent>
+#include <QUdpSocket>
+
+LocalDeviceListWidget::LocalDeviceListWidget(QWidget *parent)
+    : QListWidget(parent), socket(new QUdpSocket(this))
+{
+    socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+    connect(socket, &QUdpSocket::readyRead, this, &LocalDeviceListWidget::readyRead);
+    timerId = startTimer(30000, Qt::CoarseTimer);
+}
+
+LocalDeviceListWidget::~LocalDeviceListWidget()
+{
+    socket->disconnect();
+    socket->close();
+    socket->deleteLater();
+}
+
+void LocalDeviceListWidget::Discover()
+{
+    // Sweep: after each removal the walk starts over, so the index is never walked while
+    // it changes.
+    bool removed = true;
+    while (removed) {
+        removed = false;
+        for (auto it = devices.begin(); it != devices.end(); ++it) {
+            QListWidgetItem *row = it.value();
+            if (row->data(MissedRole).toInt() != 0) {
+                if (QWidget *card = itemWidget(row))
+                    card->deleteLater();
+                delete row;
+                devices.erase(it);
+                removed = true;
+                break;
+            }
+        }
+    }
+    for (QListWidgetItem *row : qAsConst(devices))
+        row->setData(MissedRole, 1);
+
+    const DeviceEndpoints::Target target = DeviceEndpoints::discoveryTarget();
+    socket->writeDatagram(DiscoveryAnswer::request(), target.address, target.port);
+}
+
+DeviceItem *LocalDeviceListWidget::deviceAt(int row) const
+{
+    return qobject_cast<DeviceItem *>(itemWidget(item(row)));
+}
+
+DeviceItem *LocalDeviceListWidget::findDevice(const QString &deviceid) const
+{
+    const auto it = devices.constFind(deviceid);
+    return it == devices.constEnd() ? nullptr : qobject_cast<DeviceItem *>(itemWidget(*it));
+}
+
+quint16 LocalDeviceListWidget::localPort() const
+{
+    return socket->localPort();
+}
+
+void LocalDeviceListWidget::readyRead()
+{
+    while (socket->hasPendingDatagrams()) {
+        const qint64 size = socket->pendingDatagramSize();
+        QByteArray payload(int(qMax<qint64>(size, 0)), Qt::Uninitialized);
+        const qint64 read = socket->readDatagram(payload.data(), payload.size());
+        if (read < 0)
+            continue;
+        payload.truncate(int(read));
+        handleAnswer(payload);
+    }
+}
+
+void LocalDeviceListWidget::handleAnswer(const QByteArray &payload)
+{
+    const auto answer = DiscoveryAnswer::parse(payload);
+    if (!answer)
+        return;
+
+    QListWidgetItem *row = devices.value(answer->id);
+    DeviceItem *device = nullptr;
+    if (!row) {
+        row = new QListWidgetItem(this);
+        device = new DeviceItem;
+        devices.insert(answer->id, row);
+        device->deviceid = answer->id;
+        device->aliasname = DeviceRecord::fallbackName(answer->id);
+        row->setSizeHint(device->size());
+        setItemWidget(row, device);
+    } else {
+        device = qobject_cast<DeviceItem *>(itemWidget(row));
+    }
+    if (device) {
+        device->intraip = answer->ip;
+        device->xctl_port = answer->xctl_port;
+        device->mps_port = answer->mps_port;
+        device->http_port = answer->http_port;
+        device->isLocal = true;
+        device->onlinestatus = true;
+        // Without a redraw a new card would show the form's placeholder name.
+        device->updateStatus();
+    }
+    row->setData(MissedRole, 0);
+}
+
+void LocalDeviceListWidget::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == timerId)
+        Discover();
+    else
+        QListWidget::timerEvent(event);
+}

@@ -1,0 +1,31 @@
+#include "devicefuzzers.h"
+
+#include "device/devicepath.h"
+#include "device/discoveryanswer.h"
+
+int fuzzDiscoveryAnswer(const uint8_t *data, size_t size)
+{
+    const QByteArray payload(reinterpret_cast<const char *>(data), int(size));
+    const auto answer = DiscoveryAnswer::parse(payload);
+    if (!answer)
+        return 0;
+    // The identifier comes from any host on the LAN: its folder name must stay one plain
+    // component.
+    const QString name = safeDevicePathComponent(answer->id);
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
+        name.size() > 120)
+        __builtin_trap();
+    for (const QChar c : name) {
+        if (c.unicode() <= 0x20 || c.unicode() >= 0x7f || c == QLatin1Char('/') ||
+            c == QLatin1Char('\\'))
+            __builtin_trap();
+    }
+    return 0;
+}
+
+#ifdef KELVORA_FUZZ_ENTRY
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    return fuzzDiscoveryAnswer(data, size);
+}
+#endif
