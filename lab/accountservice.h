@@ -20,9 +20,9 @@ public:
     struct Session
     {
         QString sessionid;
-        QString username;
+        QString name;
         quint64 userid = 0;
-        QString state; // "active", "kicked", "none"
+        QString state; // "active", "kicked", "ended"
     };
 
     AccountService(const LabConfig &config, FaultPlan *faults);
@@ -35,11 +35,9 @@ public:
 
 private:
     void onLogin(const httplib::Request &req, httplib::Response &res);
-    void onEvents(const httplib::Request &req, httplib::Response &res);
-    void onSession(const httplib::Request &req, httplib::Response &res);
+    void onWait(const httplib::Request &req, httplib::Response &res);
     void onLogout(const httplib::Request &req, httplib::Response &res);
     void onAvatar(const httplib::Request &req, httplib::Response &res);
-    QJsonObject identity(const Session &s) const;
     QString baseUrl(const httplib::Request &req) const;
 
     const LabConfig &config_;

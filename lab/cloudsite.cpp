@@ -132,7 +132,8 @@ QString CloudSite::baseUrl(const httplib::Request &req) const
 
 void CloudSite::onHome(const httplib::Request &req, httplib::Response &res)
 {
-    faults_->at(QStringLiteral("cloud"), QStringLiteral("home")).sleepDelay();
+    faults_->at(QStringLiteral("cloud"), QStringLiteral("cloud"), QStringLiteral("home"))
+        .sleepDelay();
     QByteArray page = resource(QStringLiteral("index.html"));
     const bool failed = req.has_param("error");
     page.replace("{{ERROR}}", failed ? QStringLiteral("账号或密码错误").toUtf8() : QByteArray());
@@ -155,7 +156,7 @@ void CloudSite::onLogin(const httplib::Request &req, httplib::Response &res)
     const LabHttp::Params p = LabHttp::params(req);
     const QString user = p.value(QStringLiteral("username"));
     for (const LabCloudAccount &a : config_.cloudAccounts) {
-        if (a.username != user || a.password != p.value(QStringLiteral("password")))
+        if (a.name != user || a.password != p.value(QStringLiteral("password")))
             continue;
         const QString token = QUuid::createUuid().toString(QUuid::Id128);
         {
@@ -182,7 +183,8 @@ void CloudSite::onLogout(const httplib::Request &req, httplib::Response &res)
 
 void CloudSite::onMy(const httplib::Request &req, httplib::Response &res)
 {
-    faults_->at(QStringLiteral("cloud"), QStringLiteral("my")).sleepDelay();
+    faults_->at(QStringLiteral("cloud"), QStringLiteral("cloud"), QStringLiteral("my"))
+        .sleepDelay();
     const QString user = userOf(req);
     if (user.isEmpty()) {
         res.set_redirect("/", 302);
@@ -236,7 +238,8 @@ void CloudSite::onMy(const httplib::Request &req, httplib::Response &res)
 
 void CloudSite::onDownloadAddress(const httplib::Request &req, httplib::Response &res)
 {
-    const Faults f = faults_->at(QStringLiteral("cloud"), QStringLiteral("f_down"));
+    const Faults f =
+        faults_->at(QStringLiteral("cloud"), QStringLiteral("cloud"), QStringLiteral("f_down"));
     f.sleepDelay();
     const QString user = userOf(req);
     const LabHttp::Params p = LabHttp::params(req);
@@ -263,7 +266,8 @@ void CloudSite::onDownloadAddress(const httplib::Request &req, httplib::Response
 
 void CloudSite::onList(const httplib::Request &req, httplib::Response &res)
 {
-    const Faults f = faults_->at(QStringLiteral("cloud"), QStringLiteral("getList"));
+    const Faults f =
+        faults_->at(QStringLiteral("cloud"), QStringLiteral("cloud"), QStringLiteral("getList"));
     f.sleepDelay();
     const QString user = userOf(req);
     const LabHttp::Params p = LabHttp::params(req);
@@ -293,17 +297,15 @@ void CloudSite::onList(const httplib::Request &req, httplib::Response &res)
         reply = QJsonObject{{"errno", 0}, {"errmsg", QString()}, {"data", data}};
     }
     // The site hands this out as text; the page turns it into an object with evalExp().
-    QByteArray body = QJsonDocument(reply).toJson(QJsonDocument::Compact);
-    if (f.json == QLatin1String("malformed"))
-        body = "{errno:";
-    else if (f.json == QLatin1String("truncated"))
-        body.truncate(body.size() / 2);
+    const QByteArray body =
+        LabHttp::malformed(QJsonDocument(reply).toJson(QJsonDocument::Compact), f);
     LabHttp::sendBytes(res, body, "text/plain; charset=utf-8", f);
 }
 
 void CloudSite::onDownload(const httplib::Request &req, httplib::Response &res)
 {
-    const Faults f = faults_->at(QStringLiteral("cloud"), QStringLiteral("dl"));
+    const Faults f =
+        faults_->at(QStringLiteral("cloud"), QStringLiteral("cloud"), QStringLiteral("dl"));
     f.sleepDelay();
     // /dl/<nid>/<name>: the token in the address is enough, as for a real signed link.
     const QStringList parts = QString::fromStdString(req.path).split(QLatin1Char('/'));

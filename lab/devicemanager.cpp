@@ -19,7 +19,7 @@ void DeviceManager::install(httplib::Server &server)
 
 void DeviceManager::onQuery(const httplib::Request &req, httplib::Response &res)
 {
-    const Faults f = faults_->at(QStringLiteral("service"), QStringLiteral("querydevice"));
+    const Faults f = faults_->at(QStringLiteral("account"), QStringLiteral("querydevice"));
     f.sleepDelay();
     const LabHttp::Params p = LabHttp::params(req);
     const quint64 userid = p.value(QStringLiteral("userid")).toULongLong();
@@ -29,20 +29,20 @@ void DeviceManager::onQuery(const httplib::Request &req, httplib::Response &res)
     if (LabHttp::cookie(req, QStringLiteral("userid")).toULongLong() != userid ||
         !accounts_->activeSession(LabHttp::cookie(req, QStringLiteral("sessionid")), userid,
                                   &session)) {
-        reply = QJsonObject{{"ret", 10001}, {"msg", "invalid session"}};
+        reply = QJsonObject{{"ret", 1}, {"msg", "invalid session"}};
     } else {
         QJsonArray list;
         for (const auto &service : *devices_) {
             const LabDevice &d = service->device();
-            if (d.owner != session.username)
+            if (d.owner.isEmpty() || d.owner != session.name)
                 continue;
             list.append(QJsonObject{
-                {"deviceid", d.deviceid},
+                {"deviceid", d.id},
                 {"aliasname", QString::fromLatin1(d.aliasname.toUtf8().toPercentEncoding())},
                 {"serverip", relayHost_()},
                 {"serverport", relayPort_()},
                 {"intraip", relayHost_()},
-                {"onlinestatus", d.online ? 1 : 0},
+                {"onlinestatus", service->isOnline() ? 1 : 0},
                 {"new_port_set", QJsonObject{{"xctl_port", d.xctlPort},
                                              {"mps_port", d.mpsPort},
                                              {"http_port", d.httpPort}}}});

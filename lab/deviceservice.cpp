@@ -59,9 +59,19 @@ bool validFileName(const QString &name)
 DeviceService::DeviceService(const LabDevice &device, const QString &host, FaultPlan *faults)
     : device_(device), host_(host), faults_(faults), fs_(device.partitions)
 {
-    LabHttp::prepare(xctl_, QStringLiteral("xctl"));
-    LabHttp::prepare(mps_, QStringLiteral("mps"), 8);
-    LabHttp::prepare(http_, QStringLiteral("http"));
+    LabHttp::prepare(xctl_, device.id + QStringLiteral(" xctl"));
+    LabHttp::prepare(mps_, device.id + QStringLiteral(" mps"), 8);
+    LabHttp::prepare(http_, device.id + QStringLiteral(" http"));
+    // An off-line box answers nothing useful on any port.
+    for (httplib::Server *server : {&xctl_, &mps_, &http_}) {
+        server->set_pre_routing_handler([this](const httplib::Request &, httplib::Response &res) {
+            if (isOnline())
+                return httplib::Server::HandlerResponse::Unhandled;
+            res.status = 503;
+            res.set_content("device off line", "text/plain");
+            return httplib::Server::HandlerResponse::Handled;
+        });
+    }
 
     xctl_.Get("/dlna.csp",
               [this](const httplib::Request &q, httplib::Response &r) { onQuery(q, r); });
@@ -92,7 +102,7 @@ bool DeviceService::start(QString *error)
             port = -1;
         if (port <= 0) {
             *error = QStringLiteral("device %1: cannot listen on %2:%3")
-                         .arg(device_.deviceid, host_)
+                         .arg(device_.id, host_)
                          .arg(*ports[i]);
             return false;
         }
@@ -111,6 +121,11 @@ void DeviceService::stop()
     for (std::thread &t : threads_)
         if (t.joinable())
             t.join();
+}
+
+bool DeviceService::isOnline() const
+{
+    return device_.online && !faults_->at(device_.id, QStringLiteral("device")).offline;
 }
 
 bool DeviceService::ownsPort(int port) const
@@ -141,7 +156,7 @@ void DeviceService::onQuery(const httplib::Request &req, httplib::Response &res)
 {
     const LabHttp::Params p = LabHttp::params(req);
     const QString opt = p.value(QStringLiteral("opt"));
-    const Faults f = faults_->at(QStringLiteral("xctl"), opt);
+    const Faults f = faults_->at(device_.id, QStringLiteral("xctl"), opt);
     f.sleepDelay();
     if (opt == QLatin1String("getfiledata")) {
         fileData(req, res, p, f);
@@ -393,7 +408,7 @@ void DeviceService::onMkdir(const httplib::Request &req, httplib::Response &res)
 {
     const LabHttp::Params p = LabHttp::params(req);
     const QString opt = p.value(QStringLiteral("opt"));
-    const Faults f = faults_->at(QStringLiteral("xctl"), opt);
+    const Faults f = faults_->at(device_.id, QStringLiteral("xctl"), opt);
     f.sleepDelay();
     QJsonObject reply;
     DeviceFs::Location loc;
@@ -418,7 +433,7 @@ void DeviceService::onUpload(const httplib::Request &req, httplib::Response &res
                              const httplib::ContentReader &reader)
 {
     const LabHttp::Params p = LabHttp::params(req);
-    const Faults f = faults_->at(QStringLiteral("mps"), QStringLiteral("upload"));
+    const Faults f = faults_->at(device_.id, QStringLiteral("mps"), QStringLiteral("upload"));
     f.sleepDelay();
     const QString name = p.value(QStringLiteral("file"));
     DeviceFs::Location loc;
@@ -450,16 +465,16 @@ void DeviceService::onUpload(const httplib::Request &req, httplib::Response &res
     bool writeFailed = false;
     const auto start = std::chrono::steady_clock::now();
     auto sink = [&](const char *data, size_t len) {
-        if (f.dropAfter >= 0 && received + static_cast<qint64>(len) > f.dropAfter)
+        if (f.dropAfterBytes >= 0 && received + static_cast<qint64>(len) > f.dropAfterBytes)
             return false;
         if (std::fwrite(data, 1, len, out) != len) {
             writeFailed = true;
             return false;
         }
         received += static_cast<qint64>(len);
-        if (f.bandwidth > 0)
+        if (f.rateLimit > 0)
             std::this_thread::sleep_until(
-                start + std::chrono::microseconds(received * 1000000 / f.bandwidth));
+                start + std::chrono::microseconds(received * 1000000 / f.rateLimit));
         return true;
     };
     bool ok;
@@ -507,7 +522,7 @@ void DeviceService::onUpload(const httplib::Request &req, httplib::Response &res
 
 void DeviceService::onFile(const httplib::Request &req, httplib::Response &res)
 {
-    const Faults f = faults_->at(QStringLiteral("http"));
+    const Faults f = faults_->at(device_.id, QStringLiteral("http"));
     f.sleepDelay();
     const size_t q = req.target.find('?');
     const QString path =
@@ -536,7 +551,7 @@ QString DeviceService::posterUrl(const httplib::Request &req, const QString &key
     } else {
         // Came in through the relay: the poster goes back the same way.
         url = QStringLiteral("http://%1/poster/%2.png?x-qm-devid=%3&x-qm-pri=1&x-qm-port=%4")
-                  .arg(hostHeader, key, device_.deviceid)
+                  .arg(hostHeader, key, device_.id)
                   .arg(device_.httpPort);
         if (final)
             url += QStringLiteral("&final=1");
@@ -559,7 +574,7 @@ QByteArray DeviceService::posterPng(const QString &key)
 
 void DeviceService::onPoster(const httplib::Request &req, httplib::Response &res)
 {
-    const Faults f = faults_->at(QStringLiteral("http"), QStringLiteral("poster"));
+    const Faults f = faults_->at(device_.id, QStringLiteral("http"), QStringLiteral("poster"));
     f.sleepDelay();
     const LabHttp::Params p = LabHttp::params(req);
     QString key = QString::fromStdString(req.path).mid(8); // after "/poster/"

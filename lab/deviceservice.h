@@ -34,6 +34,8 @@ public:
     // The device record with the ports actually taken.
     const LabDevice &device() const { return device_; }
     bool ownsPort(int port) const;
+    // Configured on line and not switched off line by a fault.
+    bool isOnline() const;
 
 private:
     void onQuery(const httplib::Request &req, httplib::Response &res);

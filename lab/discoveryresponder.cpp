@@ -1,22 +1,25 @@
 #include "lab/discoveryresponder.h"
 
+#include "lab/labhttp.h"
+
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkDatagram>
 #include <QThread>
 #include <QUdpSocket>
 
-DiscoveryResponder::DiscoveryResponder(const QString &host, FaultPlan *faults, QObject *parent)
-    : QObject(parent), host_(host), faults_(faults), socket_(new QUdpSocket(this))
+#include <cstdio>
+
+DiscoveryResponder::DiscoveryResponder(FaultPlan *faults, OnlineCheck online, QObject *parent)
+    : QObject(parent), faults_(faults), online_(std::move(online)), socket_(new QUdpSocket(this))
 {
     connect(socket_, &QUdpSocket::readyRead, this, &DiscoveryResponder::OnReadyRead);
 }
 
-bool DiscoveryResponder::start(int port, QString *error)
+bool DiscoveryResponder::start(const QString &address, int port, QString *error)
 {
-    if (!socket_->bind(QHostAddress(host_), static_cast<quint16>(port))) {
+    if (!socket_->bind(QHostAddress(address), static_cast<quint16>(port))) {
         *error = QStringLiteral("discovery: cannot bind %1:%2: %3")
-                     .arg(host_)
+                     .arg(address)
                      .arg(port)
                      .arg(socket_->errorString());
         return false;
@@ -29,24 +32,33 @@ int DiscoveryResponder::port() const
     return socket_->localPort();
 }
 
+void DiscoveryResponder::addDevice(const QString &deviceId, const QJsonObject &answer)
+{
+    devices_.append({deviceId, answer});
+}
+
 void DiscoveryResponder::OnReadyRead()
 {
     while (socket_->hasPendingDatagrams()) {
         const QNetworkDatagram request = socket_->receiveDatagram();
         const QJsonDocument doc = QJsonDocument::fromJson(request.data());
-        if (!doc.isObject() || !doc.object().value(QLatin1String("type")).isDouble() ||
-            doc.object().value(QLatin1String("type")).toInt() != 0)
-            continue;
-        const Faults f = faults_->at(QStringLiteral("discovery"));
-        if (f.delayMs > 0)
-            QThread::msleep(static_cast<unsigned long>(f.delayMs));
-        for (const QJsonValue &v : answers_) {
-            QByteArray payload = QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact);
-            if (f.json == QLatin1String("malformed"))
-                payload = "{id:";
-            else if (f.json == QLatin1String("truncated"))
-                payload.truncate(payload.size() / 2);
+        const bool probe = doc.isObject() && doc.object().value(QLatin1String("type")).isDouble() &&
+                           doc.object().value(QLatin1String("type")).toInt() == 0;
+        int answered = 0;
+        for (const auto &device : devices_) {
+            if (!probe || !online_(device.first))
+                continue;
+            const Faults f = faults_->at(device.first, QStringLiteral("discovery"));
+            if (f.delayMs > 0)
+                QThread::msleep(static_cast<unsigned long>(f.delayMs));
+            const QByteArray payload =
+                LabHttp::malformed(QJsonDocument(device.second).toJson(QJsonDocument::Compact), f);
             socket_->writeDatagram(payload, request.senderAddress(), request.senderPort());
+            ++answered;
         }
+        if (LabHttp::logging())
+            std::fprintf(stderr, "discovery UDP %s:%d %s %d %d\n",
+                         qPrintable(request.senderAddress().toString()), request.senderPort(),
+                         probe ? "probe" : "ignored", probe ? 200 : 400, answered);
     }
 }

@@ -2,28 +2,34 @@
 
 #include "lab/faultplan.h"
 
-#include <QJsonArray>
+#include <QJsonObject>
 #include <QObject>
+#include <QVector>
+
+#include <functional>
 
 class QUdpSocket;
 
-// Answers the client's discovery datagram with one datagram per device on the LAN.
+// One UDP socket on a discovery address: answers the client's probe with one datagram per
+// device on the LAN that listens there and is on line.
 class DiscoveryResponder : public QObject
 {
     Q_OBJECT
 public:
-    DiscoveryResponder(const QString &host, FaultPlan *faults, QObject *parent = nullptr);
-    bool start(int port, QString *error);
+    using OnlineCheck = std::function<bool(const QString &deviceId)>;
+
+    DiscoveryResponder(FaultPlan *faults, OnlineCheck online, QObject *parent = nullptr);
+    bool start(const QString &address, int port, QString *error);
     int port() const;
-    // The answers: objects with "id", "ip", "xctl_port", "mps_port", "http_port".
-    void setAnswers(const QJsonArray &answers) { answers_ = answers; }
+    // The answer of one device: "id", "ip", "xctl_port", "mps_port", "http_port".
+    void addDevice(const QString &deviceId, const QJsonObject &answer);
 
 private slots:
     void OnReadyRead();
 
 private:
-    QString host_;
     FaultPlan *faults_;
+    OnlineCheck online_;
     QUdpSocket *socket_;
-    QJsonArray answers_;
+    QVector<QPair<QString, QJsonObject>> devices_;
 };

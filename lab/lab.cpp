@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMap>
 
 Lab::Lab(const LabConfig &config)
     : config_(config), accounts_(config_, &faults_),
@@ -15,17 +16,17 @@ Lab::Lab(const LabConfig &config)
 {
     for (const LabDevice &d : config_.devices)
         devices_.push_back(std::make_unique<DeviceService>(d, config_.host, &faults_));
-    LabHttp::prepare(service_, QStringLiteral("service"), 48);
+    LabHttp::prepare(service_, QStringLiteral("account"), 48);
     accounts_.install(service_);
     manager_.install(service_);
     service_.Get("/lab/faults", [this](const httplib::Request &, httplib::Response &res) {
-        const QByteArray body = QJsonDocument(faults_.json()).toJson(QJsonDocument::Compact);
+        const QByteArray body = QJsonDocument(faults_.runtime()).toJson(QJsonDocument::Compact);
         res.set_content(body.toStdString(), "application/json");
     });
     service_.Post("/lab/faults", [this](const httplib::Request &req, httplib::Response &res) {
         const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(req.body));
         QString error;
-        if (!doc.isObject() || !faults_.setJson(doc.object(), &error)) {
+        if (!doc.isObject() || !faults_.setRuntime(doc.object(), &error)) {
             res.status = 400;
             res.set_content(
                 (error.isEmpty() ? QStringLiteral("expected a JSON object") : error).toStdString(),
@@ -43,18 +44,25 @@ Lab::~Lab()
 
 bool Lab::start(QString *error)
 {
-    if (!config_.faults.isEmpty() && !faults_.setJson(config_.faults, error))
+    if (!faults_.configure(QStringLiteral("*"), config_.faults, error) ||
+        !faults_.configure(QStringLiteral("account"), config_.accountFaults, error) ||
+        !faults_.configure(QStringLiteral("relay"), config_.relayFaults, error) ||
+        !faults_.configure(QStringLiteral("cloud"), config_.cloudFaults, error))
         return false;
+    for (const LabDevice &d : config_.devices)
+        if (!faults_.configure(d.id, d.faults, error))
+            return false;
+
     const std::string host = config_.host.toStdString();
-    servicePort_ = config_.servicePort;
-    if (servicePort_ == 0)
-        servicePort_ = service_.bind_to_any_port(host);
-    else if (!service_.bind_to_port(host, servicePort_))
-        servicePort_ = -1;
-    if (servicePort_ <= 0) {
-        *error = QStringLiteral("service: cannot listen on %1:%2")
+    accountPort_ = config_.accountPort;
+    if (accountPort_ == 0)
+        accountPort_ = service_.bind_to_any_port(host);
+    else if (!service_.bind_to_port(host, accountPort_))
+        accountPort_ = -1;
+    if (accountPort_ <= 0) {
+        *error = QStringLiteral("account service: cannot listen on %1:%2")
                      .arg(config_.host)
-                     .arg(config_.servicePort);
+                     .arg(config_.accountPort);
         return false;
     }
     serviceThread_ = std::thread([this] { service_.listen_after_bind(); });
@@ -63,19 +71,38 @@ bool Lab::start(QString *error)
             return false;
     if (!relay_.start(config_.relayPort, error) || !cloud_.start(error))
         return false;
-    discovery_ = std::make_unique<DiscoveryResponder>(config_.host, &faults_);
-    QJsonArray answers;
-    for (const auto &d : devices_) {
-        const LabDevice &dev = d->device();
-        if (dev.online && dev.lan)
-            answers.append(QJsonObject{{"id", dev.deviceid},
-                                       {"ip", config_.host},
-                                       {"xctl_port", dev.xctlPort},
-                                       {"mps_port", dev.mpsPort},
-                                       {"http_port", dev.httpPort}});
+
+    // Devices that share a discovery address share one socket, which answers for each.
+    QMap<QString, DiscoveryResponder *> byAddress;
+    auto online = [this](const QString &id) {
+        for (const auto &d : devices_)
+            if (d->device().id == id)
+                return d->isOnline();
+        return false;
+    };
+    discoveryPorts_.assign(devices_.size(), 0);
+    for (size_t i = 0; i < devices_.size(); ++i) {
+        const LabDevice &dev = devices_[i]->device();
+        if (dev.discoveryAddress.isEmpty())
+            continue;
+        const QString key =
+            QStringLiteral("%1:%2").arg(dev.discoveryAddress).arg(dev.discoveryPort);
+        DiscoveryResponder *responder = byAddress.value(key);
+        if (!responder) {
+            discovery_.push_back(std::make_unique<DiscoveryResponder>(&faults_, online));
+            responder = discovery_.back().get();
+            if (!responder->start(dev.discoveryAddress, dev.discoveryPort, error))
+                return false;
+            byAddress.insert(key, responder);
+        }
+        responder->addDevice(dev.id, QJsonObject{{"id", dev.id},
+                                                 {"ip", config_.host},
+                                                 {"xctl_port", dev.xctlPort},
+                                                 {"mps_port", dev.mpsPort},
+                                                 {"http_port", dev.httpPort}});
+        discoveryPorts_[i] = responder->port();
     }
-    discovery_->setAnswers(answers);
-    return discovery_->start(config_.discoveryPort, error);
+    return true;
 }
 
 void Lab::stop()
@@ -93,10 +120,9 @@ void Lab::stop()
 int Lab::relayLookup(const QString &deviceid, int port) const
 {
     for (const auto &d : devices_) {
-        const LabDevice &dev = d->device();
-        if (dev.deviceid != deviceid)
+        if (d->device().id != deviceid)
             continue;
-        if (!dev.online)
+        if (!d->isOnline())
             return -1;
         return port > 0 && d->ownsPort(port) ? port : 0;
     }
@@ -106,14 +132,19 @@ int Lab::relayLookup(const QString &deviceid, int port) const
 QJsonObject Lab::readyInfo() const
 {
     QJsonArray devices;
-    for (const auto &d : devices_) {
-        const LabDevice &dev = d->device();
-        devices.append(QJsonObject{{"deviceid", dev.deviceid},
-                                   {"xctl", dev.xctlPort},
-                                   {"mps", dev.mpsPort},
-                                   {"http", dev.httpPort}});
+    for (size_t i = 0; i < devices_.size(); ++i) {
+        const LabDevice &dev = devices_[i]->device();
+        devices.append(
+            QJsonObject{{"id", dev.id},
+                        {"xctl_port", dev.xctlPort},
+                        {"mps_port", dev.mpsPort},
+                        {"http_port", dev.httpPort},
+                        {"discovery_port", i < discoveryPorts_.size() ? discoveryPorts_[i] : 0},
+                        {"root", dev.root}});
     }
-    return QJsonObject{{"host", config_.host},   {"service", servicePort_},
-                       {"relay", relay_.port()}, {"discovery", discovery_ ? discovery_->port() : 0},
-                       {"cloud", cloud_.port()}, {"devices", devices}};
+    return QJsonObject{{"host", config_.host},
+                       {"account_port", accountPort_},
+                       {"relay_port", relay_.port()},
+                       {"cloud_port", cloud_.port()},
+                       {"devices", devices}};
 }

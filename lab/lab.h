@@ -42,8 +42,9 @@ private:
     DeviceManager manager_;
     Relay relay_;
     CloudSite cloud_;
-    std::unique_ptr<DiscoveryResponder> discovery_;
+    std::vector<std::unique_ptr<DiscoveryResponder>> discovery_;
+    std::vector<int> discoveryPorts_; // per device, 0 when not on the LAN
     httplib::Server service_;
     std::thread serviceThread_;
-    int servicePort_ = 0;
+    int accountPort_ = 0;
 };

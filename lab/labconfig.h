@@ -19,60 +19,64 @@ struct LabPartition
 
 struct LabAccount
 {
-    QString username;
+    QString name;
     QString password;
     quint64 userid = 0;
     QString nickname;
-    int result = 0;
     bool locked = false;
-    int delayMs = 0;
     bool refuseConflict = false;
 };
 
 struct LabDevice
 {
-    QString deviceid;
+    QString id;
     QString aliasname;
-    QString owner;
+    QString owner; // account the device is bound to; empty: not bound
     bool online = true;
-    bool lan = true;
+    QString root;             // absolute host folder holding the partitions
+    QString discoveryAddress; // empty: not on the LAN
+    int discoveryPort = 0;
     bool posterRedirect = false;
     int xctlPort = 0;
     int mpsPort = 0;
     int httpPort = 0;
     QVector<LabPartition> partitions;
+    QJsonObject faults;
 };
 
 struct LabCloudAccount
 {
-    QString username;
+    QString name;
     QString password;
 };
 
-// The lab's configuration file, with folders resolved and ports filled in.
+// The lab's configuration (lab/README.md), with folders made absolute.
 class LabConfig
 {
 public:
     QString host = QStringLiteral("127.0.0.1");
-    QString dataDir;
+    QString baseDir; // relative folders resolve against it (the configuration's folder)
     bool generateSample = false;
+
+    int accountPort = 18080;
     bool maintenance = false;
-    int servicePort = 18080;
-    int relayPort = 18090;
-    int discoveryPort = 19000;
-    int cloudPort = 18100;
     QVector<LabAccount> accounts;
-    QVector<LabDevice> devices;
+    QJsonObject accountFaults;
+
+    int relayPort = 18090;
+    QJsonObject relayFaults;
+
+    int cloudPort = 18100;
     QString cloudFolder;
     QVector<LabCloudAccount> cloudAccounts;
-    QJsonObject faults;
+    QJsonObject cloudFaults;
 
-    // Parses a configuration; dataDirOverride (when not empty) replaces "data_dir".
-    bool load(const QByteArray &json, const QString &dataDirOverride, QString *error);
-    bool loadFile(const QString &path, const QString &dataDirOverride, QString *error);
+    QVector<LabDevice> devices;
+    QJsonObject faults; // everywhere
 
-    const LabAccount *account(const QString &username) const;
-    const LabDevice *device(const QString &deviceid) const;
+    bool load(const QByteArray &json, const QString &baseDir, QString *error);
+    bool loadFile(const QString &path, QString *error);
 
-    static QString expandPath(const QString &path);
+    const LabAccount *account(const QString &name) const;
+    const LabDevice *device(const QString &id) const;
 };

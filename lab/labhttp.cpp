@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -24,25 +25,25 @@ struct BodyPacer
     size_t chunk() const
     {
         size_t c = 256 * 1024;
-        if (faults.bandwidth > 0)
-            c = static_cast<size_t>(qBound<qint64>(512, faults.bandwidth / 10, 256 * 1024));
+        if (faults.rateLimit > 0)
+            c = static_cast<size_t>(qBound<qint64>(512, faults.rateLimit / 10, 256 * 1024));
         return c;
     }
     // How many of n bytes may go now; 0 means the connection is to be cut.
     size_t allow(size_t n) const
     {
-        if (faults.dropAfter >= 0)
+        if (faults.dropAfterBytes >= 0)
             return static_cast<size_t>(
-                qMin<qint64>(static_cast<qint64>(n), faults.dropAfter - sent));
+                qMin<qint64>(static_cast<qint64>(n), faults.dropAfterBytes - sent));
         return n;
     }
-    bool dropNow() const { return faults.dropAfter >= 0 && sent >= faults.dropAfter; }
+    bool dropNow() const { return faults.dropAfterBytes >= 0 && sent >= faults.dropAfterBytes; }
     void account(size_t n)
     {
         sent += static_cast<qint64>(n);
-        if (faults.bandwidth <= 0)
+        if (faults.rateLimit <= 0)
             return;
-        const auto due = start + std::chrono::microseconds(sent * 1000000 / faults.bandwidth);
+        const auto due = start + std::chrono::microseconds(sent * 1000000 / faults.rateLimit);
         std::this_thread::sleep_until(due);
     }
 };
@@ -108,22 +109,30 @@ QString LabHttp::cookie(const httplib::Request &req, const QString &name)
 
 void LabHttp::sendJson(httplib::Response &res, const QJsonObject &o, const Faults &f, int status)
 {
-    QByteArray body = QJsonDocument(o).toJson(QJsonDocument::Compact);
-    if (f.json == QLatin1String("malformed"))
-        body = QByteArrayLiteral("<html>502 Bad Gateway</html>{rtn:");
-    else if (f.json == QLatin1String("truncated"))
-        body.truncate(body.size() / 2);
-    sendBytes(res, body, "application/json; charset=utf-8", f, status);
+    sendBytes(res, malformed(QJsonDocument(o).toJson(QJsonDocument::Compact), f),
+              "application/json; charset=utf-8", f, status);
+}
+
+QByteArray LabHttp::malformed(const QByteArray &json, const Faults &f)
+{
+    if (f.malformedJson == QLatin1String("truncated"))
+        return json.left(json.size() / 2);
+    if (f.malformedJson == QLatin1String("nonobject"))
+        return QByteArrayLiteral("[\"rtn\",0]");
+    if (f.malformedJson == QLatin1String("garbage"))
+        return QByteArrayLiteral("<html>502 Bad Gateway</html>");
+    return json;
 }
 
 void LabHttp::sendBytes(httplib::Response &res, const QByteArray &data,
                         const std::string &contentType, const Faults &f, int status)
 {
     res.status = status;
-    if (f.dropAfter < 0 && f.bandwidth <= 0) {
+    if (f.dropAfterBytes < 0 && f.rateLimit <= 0) {
         res.set_content(data.constData(), static_cast<size_t>(data.size()), contentType);
         return;
     }
+    res.set_header("X-Lab-Length", std::to_string(data.size()));
     auto pacer = std::make_shared<BodyPacer>();
     pacer->faults = f;
     const QByteArray copy = data;
@@ -178,7 +187,7 @@ void LabHttp::sendFile(const httplib::Request &req, httplib::Response &res, cons
     }
     const qint64 size = info.size();
     // httplib answers an unsatisfiable range with a bogus 206: refuse it here.
-    for (const httplib::Range &r : req.ranges) {
+    for (const httplib::Range &r : f.ignoreRange ? httplib::Ranges() : req.ranges) {
         const bool bad = (r.first >= 0 && r.first >= size) || (r.first < 0 && r.second <= 0) ||
                          (r.first >= 0 && r.second >= 0 && r.second < r.first);
         if (bad || size == 0) {
@@ -187,7 +196,8 @@ void LabHttp::sendFile(const httplib::Request &req, httplib::Response &res, cons
             return;
         }
     }
-    res.set_header("Accept-Ranges", "bytes");
+    if (!f.ignoreRange)
+        res.set_header("Accept-Ranges", "bytes");
     if (size == 0) {
         res.set_content("", contentType(hostPath));
         return;
@@ -207,6 +217,38 @@ void LabHttp::sendFile(const httplib::Request &req, httplib::Response &res, cons
     auto pacer = std::make_shared<BodyPacer>();
     pacer->faults = f;
     auto buffer = std::make_shared<std::vector<char>>(pacer->chunk());
+    if (f.ignoreRange && !req.ranges.empty()) {
+        // A server that does not do ranges: the whole file, 200, in one stream.
+        res.status = 200;
+        res.set_header("X-Lab-Length", std::to_string(size));
+        res.set_content_provider(
+            contentType(hostPath), [file, pacer, buffer](size_t offset, httplib::DataSink &sink) {
+                const size_t want = pacer->allow(buffer->size());
+                if (want == 0)
+                    return false;
+                if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0)
+                    return false;
+                const size_t got = std::fread(buffer->data(), 1, want, file.get());
+                if (got == 0) {
+                    sink.done();
+                    return true;
+                }
+                if (!sink.write(buffer->data(), got))
+                    return false;
+                pacer->account(got);
+                return true;
+            });
+        return;
+    }
+    qint64 sending = size;
+    if (req.ranges.size() == 1) {
+        const httplib::Range r = req.ranges.front();
+        const qint64 first = r.first < 0 ? qMax<qint64>(0, size - r.second) : r.first;
+        const qint64 last =
+            r.first < 0 || r.second < 0 ? size - 1 : qMin<qint64>(r.second, size - 1);
+        sending = last - first + 1;
+    }
+    res.set_header("X-Lab-Length", std::to_string(sending));
     res.set_content_provider(
         static_cast<size_t>(size), contentType(hostPath),
         [file, pacer, buffer](size_t offset, size_t length, httplib::DataSink &sink) {
@@ -230,6 +272,11 @@ void LabHttp::setQuiet(bool quiet)
     quietLog = quiet;
 }
 
+bool LabHttp::logging()
+{
+    return !quietLog;
+}
+
 void LabHttp::prepare(httplib::Server &server, const QString &place, int threads)
 {
     const std::string name = place.toStdString();
@@ -237,11 +284,16 @@ void LabHttp::prepare(httplib::Server &server, const QString &place, int threads
         return new httplib::ThreadPool(static_cast<size_t>(threads));
     };
     server.set_read_timeout(30, 0);
+    server.set_keep_alive_timeout(2);
     server.set_write_timeout(30, 0);
     server.set_logger([name](const httplib::Request &req, const httplib::Response &res) {
         if (!quietLog)
-            std::fprintf(stderr, "%s %s %s %d\n", name.c_str(), req.method.c_str(),
-                         req.target.c_str(), res.status);
+            std::fprintf(stderr, "%s %s %s %d %zu\n", name.c_str(), req.method.c_str(),
+                         req.target.c_str(), res.status,
+                         res.body.empty()
+                             ? static_cast<size_t>(std::strtoull(
+                                   res.get_header_value("X-Lab-Length").c_str(), nullptr, 10))
+                             : res.body.size());
     });
     server.set_exception_handler(
         [](const httplib::Request &, httplib::Response &res, std::exception_ptr) {

@@ -32,8 +32,11 @@ public:
     static void sendFile(const httplib::Request &req, httplib::Response &res,
                          const QString &hostPath, const Faults &f);
     static std::string contentType(const QString &name);
+    // The JSON text as the malformed_json switch spoils it.
+    static QByteArray malformed(const QByteArray &json, const Faults &f);
 
     // Request log lines on standard error ("xctl GET /dlna.csp?... 200"), unless quiet.
     static void setQuiet(bool quiet);
+    static bool logging();
     static void prepare(httplib::Server &server, const QString &place, int threads = 16);
 };

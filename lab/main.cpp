@@ -10,15 +10,22 @@
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <QSocketNotifier>
 
 #include <csignal>
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace {
 
+int signalPipe[2] = {-1, -1};
+
+// Only a write happens in the handler; the event loop does the rest.
 void quitOnSignal(int)
 {
-    QCoreApplication::quit();
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
 
 int fail(const QString &message)
@@ -41,61 +48,50 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(QStringLiteral("Stand-ins for the services around Kelvora."));
     parser.addHelpOption();
     const QCommandLineOption configOpt(QStringLiteral("config"),
-                                       QStringLiteral("Configuration file (JSON)."),
+                                       QStringLiteral("Run what this configuration names."),
                                        QStringLiteral("file"));
-    const QCommandLineOption dataOpt(
-        QStringLiteral("data"), QStringLiteral("Folder that relative folders resolve against."),
-        QStringLiteral("dir"));
-    const QCommandLineOption hostOpt(
-        QStringLiteral("host"), QStringLiteral("Address to listen on."), QStringLiteral("addr"));
-    const QCommandLineOption readyOpt(QStringLiteral("ready-file"),
-                                      QStringLiteral("Write the ports taken here when ready."),
-                                      QStringLiteral("file"));
-    const QCommandLineOption faultOpt(QStringLiteral("fault"),
-                                      QStringLiteral("Switch a fault on (KEY=VALUE)."),
-                                      QStringLiteral("fault"));
-    const QCommandLineOption sampleOpt(QStringLiteral("make-sample"),
+    const QCommandLineOption sampleOpt(QStringLiteral("sample"),
                                        QStringLiteral("Write a sample configuration and its "
                                                       "content into a folder, then exit."),
                                        QStringLiteral("dir"));
+    const QCommandLineOption hostOpt(
+        QStringLiteral("host"), QStringLiteral("Address to listen on."), QStringLiteral("addr"));
+    const QCommandLineOption faultOpt(QStringLiteral("fault"),
+                                      QStringLiteral("Switch a fault on: [SCOPE:]KEY=VALUE."),
+                                      QStringLiteral("switch"));
+    const QCommandLineOption readyOpt(QStringLiteral("ready-file"),
+                                      QStringLiteral("Also write the ready object here."),
+                                      QStringLiteral("file"));
     const QCommandLineOption quietOpt(QStringLiteral("quiet"),
                                       QStringLiteral("No request log on standard error."));
-    parser.addOptions({configOpt, dataOpt, hostOpt, readyOpt, faultOpt, sampleOpt, quietOpt});
+    parser.addOptions({configOpt, sampleOpt, hostOpt, faultOpt, readyOpt, quietOpt});
     parser.process(app);
 
-    QByteArray configText;
-    {
-        QFile sample(QStringLiteral(":/lab/sample/lab.json"));
-        sample.open(QIODevice::ReadOnly);
-        configText = sample.readAll();
-    }
-
+    QString error;
     if (parser.isSet(sampleOpt)) {
         const QString dir = QDir(parser.value(sampleOpt)).absolutePath();
+        QFile templ(QStringLiteral(":/lab/sample/lab.json"));
+        templ.open(QIODevice::ReadOnly);
+        const QByteArray text = templ.readAll();
         LabConfig config;
-        QString error;
-        if (!QDir().mkpath(dir) || !config.load(configText, dir, &error))
-            return fail(error.isEmpty() ? QStringLiteral("cannot create %1").arg(dir) : error);
-        QJsonObject root = QJsonDocument::fromJson(configText).object();
-        root.insert(QStringLiteral("data_dir"), dir);
+        if (!QDir().mkpath(dir))
+            return fail(QStringLiteral("cannot create %1").arg(dir));
+        if (!config.load(text, dir, &error))
+            return fail(error);
         QSaveFile out(dir + QStringLiteral("/lab.json"));
-        if (!out.open(QIODevice::WriteOnly) ||
-            out.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 || !out.commit())
+        if (!out.open(QIODevice::WriteOnly) || out.write(text) < 0 || !out.commit())
             return fail(QStringLiteral("cannot write %1/lab.json").arg(dir));
         if (!SampleContent::generateMissing(config, &error))
             return fail(error);
         std::printf("sample written to %s\n", qPrintable(dir));
         return 0;
     }
+    if (!parser.isSet(configOpt))
+        return fail(QStringLiteral("give --config FILE, or --sample DIR to write one"));
 
     LabConfig config;
-    QString error;
-    if (parser.isSet(configOpt)) {
-        if (!config.loadFile(parser.value(configOpt), parser.value(dataOpt), &error))
-            return fail(error);
-    } else if (!config.load(configText, parser.value(dataOpt), &error)) {
+    if (!config.loadFile(parser.value(configOpt), &error))
         return fail(error);
-    }
     if (parser.isSet(hostOpt))
         config.host = parser.value(hostOpt);
     LabHttp::setQuiet(parser.isSet(quietOpt));
@@ -103,14 +99,12 @@ int main(int argc, char **argv)
         return fail(error);
 
     Lab lab(config);
+    if (!lab.start(&error))
+        return fail(error);
+    // Switches from the command line come on top of the configuration's.
     for (const QString &f : parser.values(faultOpt))
         if (!lab.faults().setOption(f, &error))
             return fail(error);
-    if (!lab.start(&error))
-        return fail(error);
-    // Faults from the command line win over the configuration's.
-    for (const QString &f : parser.values(faultOpt))
-        lab.faults().setOption(f, &error);
 
     const QByteArray ready = QJsonDocument(lab.readyInfo()).toJson(QJsonDocument::Compact);
     if (parser.isSet(readyOpt)) {
@@ -120,11 +114,15 @@ int main(int argc, char **argv)
             out.commit();
         }
     }
-    std::printf("tovrik-lab ready %s\n", ready.constData());
+    std::printf("LAB READY %s\n", ready.constData());
     std::fflush(stdout);
 
-    std::signal(SIGTERM, quitOnSignal);
-    std::signal(SIGINT, quitOnSignal);
+    if (::pipe(signalPipe) == 0) {
+        auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+        std::signal(SIGTERM, quitOnSignal);
+        std::signal(SIGINT, quitOnSignal);
+    }
     const int rc = app.exec();
     lab.stop();
     return rc;

@@ -162,7 +162,7 @@ void Relay::serve(int client)
         q < 0 ? LabHttp::Params() : LabHttp::parseQuery(target.mid(q + 1).toStdString(), false);
     const QString deviceid = params.value(QStringLiteral("x-qm-devid"));
     const int servicePort = params.value(QStringLiteral("x-qm-port")).toInt();
-    const Faults f = faults_->at(QStringLiteral("relay"));
+    const Faults f = faults_->at(QStringLiteral("relay"), QStringLiteral("relay"));
     f.sleepDelay();
     const int local = lookup_(deviceid, servicePort);
     if (local < 0) {
@@ -215,11 +215,11 @@ void Relay::serve(int client)
         }
         if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
             size_t want = sizeof buf;
-            if (f.bandwidth > 0)
-                want = static_cast<size_t>(qBound<qint64>(512, f.bandwidth / 10, sizeof buf));
-            if (f.dropAfter >= 0)
+            if (f.rateLimit > 0)
+                want = static_cast<size_t>(qBound<qint64>(512, f.rateLimit / 10, sizeof buf));
+            if (f.dropAfterBytes >= 0)
                 want = static_cast<size_t>(
-                    qMin<qint64>(static_cast<qint64>(want), f.dropAfter - forwarded));
+                    qMin<qint64>(static_cast<qint64>(want), f.dropAfterBytes - forwarded));
             if (want == 0)
                 break;
             const ssize_t n = ::recv(upstream, buf, want, 0);
@@ -228,9 +228,9 @@ void Relay::serve(int client)
             if (!sendAll(client, buf, static_cast<size_t>(n)))
                 break;
             forwarded += n;
-            if (f.bandwidth > 0)
+            if (f.rateLimit > 0)
                 std::this_thread::sleep_until(
-                    start + std::chrono::microseconds(forwarded * 1000000 / f.bandwidth));
+                    start + std::chrono::microseconds(forwarded * 1000000 / f.rateLimit));
         }
     }
     ::close(upstream);

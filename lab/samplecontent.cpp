@@ -3,6 +3,7 @@
 #include "lab/aviwriter.h"
 #include "lab/labimages.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -63,6 +64,14 @@ public:
             return;
         }
         touch(path);
+    }
+    QByteArray jpeg(const QString &title, const QColor &c) const
+    {
+        QByteArray out;
+        QBuffer buffer(&out);
+        buffer.open(QIODevice::WriteOnly);
+        LabImages::picture(title, c, 320, 240).save(&buffer, "JPEG");
+        return out;
     }
     void folder(const QString &rel)
     {
@@ -141,6 +150,12 @@ QByteArray wav(double frequency, double seconds)
     return h + "data" + le32(data.size()) + data;
 }
 
+// A small placeholder for formats the lab does not write for real.
+QByteArray stub(const char *kind)
+{
+    return QByteArray("Kelvora lab sample file (") + kind + ")\n";
+}
+
 QByteArray pattern(int size)
 {
     QByteArray b(size, Qt::Uninitialized);
@@ -156,19 +171,42 @@ QByteArray pattern(int size)
 
 } // namespace
 
-bool SampleContent::fillDevice(const QString &folder, bool rich, QString *error)
+bool SampleContent::fillDevice(const QString &folder, int set, QString *error)
 {
     Writer w(folder, error);
     w.folder(QString());
-    if (!rich) {
+    if (set == 1) {
         w.file(QStringLiteral("备份/2023 年度报告.pdf"), pdf(QStringLiteral("Annual report 2023")));
         w.picture(QStringLiteral("备份/旧照片 001.jpg"), QStringLiteral("旧照片 001"),
-                  QColor(120, 90, 60));
+                  QColor(120, 90, 60), 640, 480);
         w.file(QStringLiteral("备份/notes.txt"), "Backup notes.\n");
         w.video(QStringLiteral("录像/门口 监控.avi"), QStringLiteral("门口 监控"),
                 QColor(60, 60, 60), 2);
         w.folder(QStringLiteral("空的文件夹"));
         return w.ok();
+    }
+    if (set == 2) {
+        for (int i = 1; i <= 60; ++i)
+            w.picture(QStringLiteral("相册/%1 年/照片 %2.jpg")
+                          .arg(2015 + i % 5)
+                          .arg(i, 3, 10, QLatin1Char('0')),
+                      QStringLiteral("照片 %1").arg(i), QColor::fromHsv((i * 37) % 360, 120, 200),
+                      160 + (i * 53) % 900, 120 + (i * 31) % 700);
+        w.file(QStringLiteral("文档/家庭 预算.xlsx"), stub("xlsx"));
+        w.file(QStringLiteral("文档/旅行计划.docx"), stub("docx"));
+        w.video(QStringLiteral("视频/生日 派对.avi"), QStringLiteral("生日 派对"),
+                QColor(150, 60, 90), 2);
+        return w.ok();
+    }
+    // The rich set: a few hundred pictures in nested albums, videos with one series, every
+    // document type, and names that need care in URLs and JSON.
+    for (int i = 1; i <= 200; ++i) {
+        const int month = 1 + i % 12;
+        w.picture(QStringLiteral("照片/相册 2023/%1月/IMG_%2.jpg")
+                      .arg(month)
+                      .arg(i, 4, 10, QLatin1Char('0')),
+                  QStringLiteral("IMG %1").arg(i), QColor::fromHsv((i * 47) % 360, 140, 190),
+                  120 + (i * 97) % 1500, 90 + (i * 61) % 1000);
     }
     w.picture(QStringLiteral("照片/海边日落.jpg"), QStringLiteral("海边日落"),
               QColor(230, 120, 60));
@@ -186,6 +224,8 @@ bool SampleContent::fillDevice(const QString &folder, bool rich, QString *error)
               QColor(40, 60, 120), 400, 300);
     w.picture(QStringLiteral("照片/tiny.png"), QStringLiteral("tiny"), QColor(200, 60, 160), 64,
               48);
+    w.picture(QStringLiteral("照片/wide panorama.jpg"), QStringLiteral("panorama"),
+              QColor(90, 150, 200), 3000, 500);
     w.video(QStringLiteral("视频/城市 夜景.avi"), QStringLiteral("城市 夜景"), QColor(20, 30, 80));
     w.video(QStringLiteral("视频/纪录片 第一季/第1集 起源.avi"), QStringLiteral("第1集"),
             QColor(30, 90, 60));
@@ -195,21 +235,36 @@ bool SampleContent::fillDevice(const QString &folder, bool rich, QString *error)
             QColor(50, 110, 80));
     w.video(QStringLiteral("sample clip.avi"), QStringLiteral("sample clip"), QColor(90, 40, 120),
             2);
+    w.file(QStringLiteral("视频/预告片.mp4"), stub("mp4"));
     w.file(QStringLiteral("文档/说明书.pdf"), pdf(QStringLiteral("Kelvora lab manual")));
     w.file(QStringLiteral("文档/readme.txt"), "This folder holds sample documents.\n");
     w.file(QStringLiteral("文档/会议纪要 2023-05.md"),
            QStringLiteral("# 会议纪要\n\n- 讨论了新功能\n- 下次会议：周五\n").toUtf8());
-    w.file(QStringLiteral("文档/R&D notes (v2).txt"), "Research and development notes.\n");
-    w.file(QStringLiteral("文档/100% done.txt"), "All done.\n");
-    w.file(QStringLiteral("文档/a+b=c.html"), "<html><body><p>a+b=c</p></body></html>\n");
+    w.file(QStringLiteral("文档/主页.html"), "<html><body><h1>Home</h1></body></html>\n");
+    w.file(QStringLiteral("文档/信件.rtf"), "{\\rtf1\\ansi Hello from the lab.}\n");
+    w.file(QStringLiteral("文档/金山 文字.wps"), stub("wps"));
+    w.file(QStringLiteral("文档/旧表格.xls"), stub("xls"));
+    w.file(QStringLiteral("文档/旧幻灯片.ppt"), stub("ppt"));
+    w.file(QStringLiteral("文档/项目 计划.docx"), stub("docx"));
+    w.file(QStringLiteral("文档/预算 2024.xlsx"), stub("xlsx"));
+    w.file(QStringLiteral("文档/旧文档.doc"), stub("doc"));
+    w.file(QStringLiteral("文档/季度 汇报.pptx"), stub("pptx"));
     w.file(QStringLiteral("文档/报表.csv"), "月份,收入\n1,100\n2,120\n");
     w.file(QStringLiteral("音乐/提示音 440Hz.wav"), wav(440, 1.0));
+    w.file(QStringLiteral("压缩包/照片备份.zip"), stub("zip"));
+    w.file(QStringLiteral("奇怪的名字/R&D notes (v2).txt"), "ampersand\n");
+    w.file(QStringLiteral("奇怪的名字/100% done.txt"), "percent\n");
+    w.file(QStringLiteral("奇怪的名字/%E4%B8%AD literally.txt"),
+           "an escape that is part of the name\n");
     w.file(QStringLiteral("奇怪的名字/#1 priority.txt"), "hash\n");
-    w.file(QStringLiteral("奇怪的名字/semi;colon.txt"), "semicolon\n");
+    w.file(QStringLiteral("奇怪的名字/a+b=c.md"), "plus and equals\n");
+    w.file(QStringLiteral("奇怪的名字/semi;colon|bar.txt"), "semicolon and bar\n");
     w.file(QStringLiteral("奇怪的名字/it's here.txt"), "apostrophe\n");
-    w.file(QStringLiteral("奇怪的名字/C++ primer.txt"), "plus signs\n");
+    w.file(QStringLiteral("奇怪的名字/他说 \"你好\".txt"), "double quotes\n");
     w.file(QStringLiteral("奇怪的名字/emoji 😀.txt"), "emoji\n");
     w.file(QStringLiteral("奇怪的名字/  leading blanks.txt"), "blanks\n");
+    w.file(QStringLiteral("奇怪的名字/UPPER.JPG"),
+           w.jpeg(QStringLiteral("UPPER"), QColor(10, 120, 120)));
     w.file(QStringLiteral("深层/第一层/第二层/第三层/最底下.txt"), "the bottom\n");
     w.folder(QStringLiteral("空文件夹"));
     w.file(QStringLiteral("大文件 8MB.bin"), pattern(8 * 1024 * 1024));
@@ -254,22 +309,26 @@ template <typename Fill> bool generateInto(const QString &folder, Fill fill, QSt
 
 bool SampleContent::generateMissing(const LabConfig &config, QString *error)
 {
-    bool first = true;
+    bool firstDevice = true;
     for (const LabDevice &d : config.devices) {
-        for (const LabPartition &p : d.partitions) {
-            const bool rich = first;
-            if (!QFileInfo::exists(p.folder) &&
+        for (int i = 0; i < d.partitions.size(); ++i) {
+            int set = 1;
+            if (i == 0 && firstDevice)
+                set = 0;
+            else if (i == 0 && d.owner.isEmpty())
+                set = 2;
+            if (!QFileInfo::exists(d.partitions[i].folder) &&
                 !generateInto(
-                    p.folder,
-                    [rich](const QString &f, QString *e) { return fillDevice(f, rich, e); }, error))
+                    d.partitions[i].folder,
+                    [set](const QString &f, QString *e) { return fillDevice(f, set, e); }, error))
                 return false;
-            first = false;
         }
+        firstDevice = false;
     }
     for (const LabCloudAccount &a : config.cloudAccounts) {
-        const QString folder = config.cloudFolder + QLatin1Char('/') + a.username;
-        if (!a.username.isEmpty() && !a.username.contains(QLatin1Char('/')) &&
-            !QFileInfo::exists(folder) && !generateInto(folder, fillCloud, error))
+        const QString folder = config.cloudFolder + QLatin1Char('/') + a.name;
+        if (!a.name.isEmpty() && !a.name.contains(QLatin1Char('/')) && !QFileInfo::exists(folder) &&
+            !generateInto(folder, fillCloud, error))
             return false;
     }
     return true;

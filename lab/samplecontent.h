@@ -11,7 +11,8 @@ class SampleContent
 public:
     // Fills every partition and cloud folder of the configuration that does not exist yet.
     static bool generateMissing(const LabConfig &config, QString *error);
-    // The richer set (first partition of the first device) or a small backup set.
-    static bool fillDevice(const QString &folder, bool rich, QString *error);
+    // Set 0: the rich set (first partition of the first device); 1: a small backup set;
+    // 2: a family album (first partition of a device that is only on the LAN).
+    static bool fillDevice(const QString &folder, int set, QString *error);
     static bool fillCloud(const QString &folder, QString *error);
 };
