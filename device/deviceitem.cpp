@@ -7,6 +7,7 @@
 #include "device/replyholder.h"
 #include "device/usbinfo.h"
 
+#include <QListWidget>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -118,6 +119,16 @@ void DeviceItem::setSelected(bool on)
 QString DeviceItem::formatDiskSize(quint64 bytes)
 {
     return ::formatDiskSize(bytes);
+}
+
+void DeviceItem::setupCardList(QListWidget *list)
+{
+    list->setViewMode(QListView::IconMode);
+    list->setMovement(QListView::Static);
+    list->setResizeMode(QListView::Adjust);
+    list->setFlow(QListView::LeftToRight);
+    list->setWrapping(true);
+    list->setSpacing(10);
 }
 
 void DeviceItem::loadDiskInfoFinished()

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+class QListWidget;
 class QNetworkReply;
 
 namespace Ui {
@@ -42,6 +43,8 @@ public:
     void setSelected(bool on);
 
     static QString formatDiskSize(quint64 bytes);
+    // Lays a list out as a grid of cards.
+    static void setupCardList(QListWidget *list);
 
 public slots:
     void loadDiskInfoFinished();

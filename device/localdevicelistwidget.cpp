@@ -10,6 +10,7 @@
 LocalDeviceListWidget::LocalDeviceListWidget(QWidget *parent)
     : QListWidget(parent), socket(new QUdpSocket(this))
 {
+    DeviceItem::setupCardList(this);
     socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0);
     connect(socket, &QUdpSocket::readyRead, this, &LocalDeviceListWidget::readyRead);
     timerId = startTimer(30000, Qt::CoarseTimer);

@@ -10,7 +10,10 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
-UserDeviceListWidget::UserDeviceListWidget(QWidget *parent) : QListWidget(parent) {}
+UserDeviceListWidget::UserDeviceListWidget(QWidget *parent) : QListWidget(parent)
+{
+    DeviceItem::setupCardList(this);
+}
 
 void UserDeviceListWidget::LoadDevices()
 {
