@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QPair>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class QHttpMultiPart;
+class QIODevice;
+
+// Blocking HTTP for tests: sends one request and spins an event loop until it ends.
+class HttpSync
+{
+public:
+    struct Result
+    {
+        int status = 0; // 0 when no HTTP answer came
+        int error = 0;  // QNetworkReply::NetworkError
+        QByteArray body;
+        QList<QPair<QByteArray, QByteArray>> headers;
+        QByteArray header(const QByteArray &name) const;
+    };
+    using Headers = QList<QPair<QByteArray, QByteArray>>;
+
+    explicit HttpSync(int timeoutMs = 60000) : timeoutMs_(timeoutMs) {}
+
+    Result get(const QUrl &url, const Headers &headers = {});
+    Result post(const QUrl &url, const QByteArray &body, const QByteArray &contentType,
+                const Headers &headers = {});
+    Result post(const QUrl &url, QHttpMultiPart *multipart, const Headers &headers = {});
+    // GET that hands the body to sink as it arrives (body stays empty).
+    Result stream(const QUrl &url, const std::function<void(const QByteArray &)> &sink,
+                  const Headers &headers = {});
+    // The query string goes out as written, as the client sends it (tolerant parsing).
+    static QUrl url(const QString &text) { return QUrl(text, QUrl::TolerantMode); }
+
+private:
+    Result wait(class QNetworkReply *reply, const std::function<void(const QByteArray &)> &sink);
+    QNetworkAccessManager nam_;
+    int timeoutMs_;
+};
