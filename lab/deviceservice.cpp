@@ -48,6 +48,16 @@ QString baseName(const QString &name)
     return dot > 0 ? name.left(dot) : name;
 }
 
+// Reads a body that will not be stored, so that the client sees the answer, not a reset.
+void drain(const httplib::Request &req, const httplib::ContentReader &reader)
+{
+    auto skip = [](const char *, size_t) { return true; };
+    if (req.is_multipart_form_data())
+        reader([](const httplib::MultipartFormData &) { return true; }, skip);
+    else
+        reader(skip);
+}
+
 bool validFileName(const QString &name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
@@ -447,8 +457,7 @@ void DeviceService::onUpload(const httplib::Request &req, httplib::Response &res
     else if (!QDir().mkpath(loc.hostPath))
         refusal = rtnOnly(1, QStringLiteral("cannot create folder"));
     if (!refusal.isEmpty()) {
-        // Drain the body so that the client sees the answer rather than a reset.
-        reader([](const char *, size_t) { return true; });
+        drain(req, reader);
         LabHttp::sendJson(res, refusal, f);
         return;
     }
@@ -457,7 +466,7 @@ void DeviceService::onUpload(const httplib::Request &req, httplib::Response &res
                          QStringLiteral(".labpart");
     std::FILE *out = std::fopen(QFile::encodeName(temp).constData(), "wb");
     if (!out) {
-        reader([](const char *, size_t) { return true; });
+        drain(req, reader);
         LabHttp::sendJson(res, rtnOnly(1, QStringLiteral("cannot write")), f);
         return;
     }

@@ -235,7 +235,7 @@ bool SampleContent::fillDevice(const QString &folder, int set, QString *error)
             QColor(50, 110, 80));
     w.video(QStringLiteral("sample clip.avi"), QStringLiteral("sample clip"), QColor(90, 40, 120),
             2);
-    w.file(QStringLiteral("视频/预告片.mp4"), stub("mp4"));
+    w.file(QStringLiteral("预告片.mp4"), stub("mp4"));
     w.file(QStringLiteral("文档/说明书.pdf"), pdf(QStringLiteral("Kelvora lab manual")));
     w.file(QStringLiteral("文档/readme.txt"), "This folder holds sample documents.\n");
     w.file(QStringLiteral("文档/会议纪要 2023-05.md"),
