@@ -7,6 +7,11 @@
 #include "app/messagebox.h"
 #include "app/resizelabel.h"
 #include "app/yesnodialog.h"
+#include "device/devicehost.h"
+#include "device/deviceitem.h"
+#include "device/deviceselection.h"
+#include "device/localdevicelistwidget.h"
+#include "device/userdevicelistwidget.h"
 #include "platform/settingsstore.h"
 #include "store/database.h"
 
@@ -458,18 +463,25 @@ void MainWidget::deviceItemDClicked(QListWidgetItem *item)
 
 void MainWidget::selectDevice(QListWidgetItem *item)
 {
-    // Filled when the device cards land: mark the chosen card, set currentDevId, reset the
-    // file lists, name the device in deviceNameLabel, store a bound device's id.
-    if (!item)
+    DeviceItem *chosen = DeviceSelection::markChosen(item);
+    if (!chosen)
         return;
+    currentDevId = chosen->deviceid;
+    // Hook: the explorer's queryPartitionNames(), its currentPath and rootPath emptied and
+    // total -1 on the four file lists join here when the file lists land.
+    deviceNameLabel->setText(DeviceSelection::nameText(chosen));
+    deviceNameLabel->adjustSize();
+    // Only a bound device is remembered for the next start.
+    if (item->listWidget() == ui->userDeviceListWidget)
+        settingsStore->setValue(QStringLiteral("settings/curr_devid"), currentDevId);
     refreshButtonClicked();
     emit currentDeviceChanged();
 }
 
 DeviceItem *MainWidget::currentDevice()
 {
-    // Filled when the device cards land: the LAN card first, else the bound card.
-    return nullptr;
+    return DeviceSelection::resolveCurrent(ui->localDeviceListWidget, ui->userDeviceListWidget,
+                                           currentDevId);
 }
 
 void MainWidget::restoreCurrentDevice()
@@ -479,11 +491,9 @@ void MainWidget::restoreCurrentDevice()
         return;
     }
     currentDevId = settingsStore->value(QStringLiteral("settings/curr_devid")).toString();
-    QListWidget *bound = ui->userDeviceListWidget;
-    if (bound->count() == 0)
-        return;
-    // Matching the stored id against the cards joins with the device cards.
-    selectDevice(bound->item(0));
+    if (QListWidgetItem *item =
+            DeviceSelection::restoreTarget(ui->userDeviceListWidget, currentDevId))
+        selectDevice(item);
 }
 
 // ---- toolbar, transfers, settings page -----------------------------------------------------
@@ -646,7 +656,26 @@ void MainWidget::createManagers(const QString &version)
 
 void MainWidget::startDiscovery()
 {
-    // filled when the LAN device list lands: localDeviceListWidget->Discover()
+    // The device cards reach the signed-in user, the current device, the error slot and the
+    // toast parent through this window; instance() is null once it is gone.
+    DeviceHost::setUserSource([] {
+        DeviceUser user;
+        const MainWidget *window = MainWidget::instance();
+        if (const UserIdentity *id = window ? window->userIdentity() : nullptr) {
+            user.signedIn = true;
+            user.userId = id->userId;
+            user.userName = id->userName;
+            user.sessionId = id->sessionId;
+        }
+        return user;
+    });
+    DeviceHost::setCurrentDeviceSource([] {
+        MainWidget *window = MainWidget::instance();
+        return window ? window->currentDevice() : nullptr;
+    });
+    DeviceHost::setErrorReceiver(this);
+    DeviceHost::setWindow(this);
+    ui->localDeviceListWidget->Discover();
 }
 
 QString MainWidget::readSavePath()
@@ -678,10 +707,15 @@ void MainWidget::connectLaterParts()
     connect(userMgr, &UserMgr::LoginFinish, this, &MainWidget::OnLoginFinish);
     connect(userMgr, &UserMgr::LoginOverTime, this, &MainWidget::OnLoginOverTime);
     connect(userMgr, &UserMgr::KickOut, this, &MainWidget::OnKickOut);
+    connect(ui->refreshDeviceButton, &QPushButton::clicked, this, [this] {
+        ui->localDeviceListWidget->Discover();
+        ui->userDeviceListWidget->LoadDevices();
+    });
+    connect(ui->userDeviceListWidget, &UserDeviceListWidget::finished, this,
+            &MainWidget::restoreCurrentDevice);
     // filled as the classes land: the file lists'
     // downloadItem/removeItem, createDirButton -> mkDir(), taskManager's signals, the
-    // transfer lists' deleteTask, pause-all, refreshDeviceButton, userDeviceListWidget's
-    // finished() -> restoreCurrentDevice()
+    // transfer lists' deleteTask, pause-all
 }
 
 bool MainWidget::isSignedIn() const
@@ -723,7 +757,7 @@ void MainWidget::signOut()
 
 void MainWidget::loadBoundDevices()
 {
-    // filled when the bound-device list lands: userDeviceListWidget->LoadDevices()
+    ui->userDeviceListWidget->LoadDevices();
 }
 
 void MainWidget::startCloudDiskPane()
