@@ -4,8 +4,7 @@
 #include <QHostAddress>
 #include <QString>
 
-// Where the device side of the client talks to: each has a built-in default and an
-// environment override (tests and scripts keep everything on loopback).
+// Where the device side of the client talks to, over the platform layer's endpoints.
 class DeviceEndpoints
 {
 public:
@@ -18,10 +17,9 @@ public:
         QHostAddress address;
         quint16 port = 0;
     };
-    // KELVORA_DISCOVERY_TARGET as "host:port", default 255.255.255.255:19000. A value that
-    // does not parse falls back to the default port on loopback, never to a broadcast.
+    // KELVORA_DISCOVERY_TARGET as "host:port", default 255.255.255.255:19000. An override
+    // that is set but does not parse gives loopback port 19000: a typo never broadcasts.
     static Target discoveryTarget();
-    static Target parseTarget(const QString &text);
 };
 
 #endif

@@ -83,19 +83,18 @@ private slots:
 
     void discoveryTargetParsing()
     {
-        auto t = DeviceEndpoints::parseTarget(QStringLiteral("127.0.0.1:19000"));
+        qputenv("KELVORA_DISCOVERY_TARGET", "127.0.0.1:19001");
+        auto t = DeviceEndpoints::discoveryTarget();
         QCOMPARE(t.address, QHostAddress(QHostAddress::LocalHost));
-        QCOMPARE(t.port, quint16(19000));
-        t = DeviceEndpoints::parseTarget(QStringLiteral("[::1]:5"));
-        QCOMPARE(t.address, QHostAddress(QHostAddress::LocalHostIPv6));
-        QCOMPARE(t.port, quint16(5));
+        QCOMPARE(t.port, quint16(19001));
         // Anything broken falls back to loopback, never to a broadcast.
-        for (const QString &bad :
-             {QStringLiteral("nonsense"), QStringLiteral("host:1"), QStringLiteral("127.0.0.1:0"),
-              QStringLiteral(":9"), QStringLiteral("127.0.0.1:99999"), QString()}) {
-            t = DeviceEndpoints::parseTarget(bad);
+        for (const char *bad :
+             {"nonsense", "host:1", "127.0.0.1:0", ":9", "127.0.0.1:99999", "255.255.255.255"}) {
+            qputenv("KELVORA_DISCOVERY_TARGET", bad);
+            t = DeviceEndpoints::discoveryTarget();
             QCOMPARE(t.address, QHostAddress(QHostAddress::LocalHost));
         }
+        qputenv("KELVORA_DISCOVERY_TARGET", "127.0.0.1:9");
     }
 
     void environment()
