@@ -24,9 +24,9 @@ struct BodyPacer
 
     size_t chunk() const
     {
-        size_t c = 256 * 1024;
+        size_t c = 1024 * 1024;
         if (faults.rateLimit > 0)
-            c = static_cast<size_t>(qBound<qint64>(512, faults.rateLimit / 10, 256 * 1024));
+            c = static_cast<size_t>(qBound<qint64>(512, faults.rateLimit / 10, 1024 * 1024));
         return c;
     }
     // How many of n bytes may go now; 0 means the connection is to be cut.

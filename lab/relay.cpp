@@ -130,7 +130,7 @@ void Relay::serve(int client)
 {
     // Read the request head.
     QByteArray head;
-    char buf[64 * 1024];
+    static thread_local char buf[256 * 1024];
     int headEnd = -1;
     while (headEnd < 0) {
         pollfd p{client, POLLIN, 0};

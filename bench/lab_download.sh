@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Download throughput of the lab against python3 -m http.server serving the same file, in the
+# same run: direct from a device's http port, and through the relay. Prints ratios (lab/python);
+# a ratio of 1 or more means the lab keeps up with the reference.
+#   bench/lab_download.sh [BUILD_DIR] [SIZE_MIB]
+set -euo pipefail
+build=${1:-$(dirname "$0")/../build}
+size_mib=${2:-512}
+lab_bin="$build/bin/tovrik-lab"
+[ -x "$lab_bin" ] || { echo "no $lab_bin; build the tovrik-lab target first" >&2; exit 2; }
+work=$(mktemp -d "${TMPDIR:-/tmp}/lab-bench.XXXXXX")
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
+trap cleanup EXIT
+
+"$lab_bin" --sample "$work/sample" >/dev/null
+# Free ports everywhere, so a running demo lab is not disturbed.
+python3 - "$work/sample/lab.json" "$work/lab.json" <<'PY'
+import json, sys
+def zero(v):
+    if isinstance(v, dict):
+        return {k: (0 if (k == "port" or k.endswith("_port")) and isinstance(x, int) else zero(x)) for k, x in v.items()}
+    if isinstance(v, list):
+        return [zero(x) for x in v]
+    return v
+cfg = zero(json.load(open(sys.argv[1])))
+for d in cfg["devices"]:
+    d["root"] = sys.argv[1].rsplit("/", 1)[0] + "/" + d["root"]
+cfg["cloud"]["folder"] = sys.argv[1].rsplit("/", 1)[0] + "/cloud"
+json.dump(cfg, open(sys.argv[2], "w"))
+PY
+dev=TVK0000000001
+root="$work/sample/devices/$dev/sda1"
+head -c $((size_mib * 1024 * 1024)) /dev/urandom > "$root/bench.bin"
+
+"$lab_bin" --config "$work/lab.json" --quiet > "$work/lab.out" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do grep -q '^LAB READY ' "$work/lab.out" 2>/dev/null && break; sleep 0.1; done
+ready=$(sed -n 's/^LAB READY //p' "$work/lab.out")
+[ -n "$ready" ] || { echo "the lab did not start" >&2; exit 1; }
+read -r http relay < <(python3 -c 'import json,sys; r=json.loads(sys.argv[1]); d=r["devices"][0]; print(d["http_port"], r["relay_port"])' "$ready")
+
+pyport=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+(cd "$root" && exec python3 -m http.server "$pyport" --bind 127.0.0.1 >/dev/null 2>&1) &
+pids+=($!)
+for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$pyport/" && break; sleep 0.1; done
+
+speed() { # best of three, bytes per second
+    local best=0 s
+    for _ in 1 2 3; do
+        s=$(curl -s -o /dev/null -w '%{speed_download}' "$1")
+        s=${s%.*}
+        [ "$s" -gt "$best" ] && best=$s
+    done
+    echo "$best"
+}
+ref=$(speed "http://127.0.0.1:$pyport/bench.bin")
+direct=$(speed "http://127.0.0.1:$http/media/sda1/bench.bin")
+relayed=$(speed "http://127.0.0.1:$relay/media/sda1/bench.bin?x-qm-devid=$dev&x-qm-pri=1&x-qm-port=$http")
+python3 - "$ref" "$direct" "$relayed" "$size_mib" <<'PY'
+import sys
+ref, direct, relayed, size = (int(x) for x in sys.argv[1:5])
+mib = 1024 * 1024
+print(f"file {size} MiB, best of 3, read by curl")
+print(f"python3 -m http.server (reference) {ref / mib:9.0f} MiB/s  ratio 1.00")
+print(f"lab http port (direct)             {direct / mib:9.0f} MiB/s  ratio {direct / ref:.2f}")
+print(f"lab relay                          {relayed / mib:9.0f} MiB/s  ratio {relayed / ref:.2f}")
+PY
