@@ -94,8 +94,14 @@ bool TestAccountServer::start()
     port = server.bind_to_any_port("127.0.0.1");
     if (port <= 0)
         return false;
-    thread = std::thread([this] { server.listen_after_bind(); });
-    return true;
+    thread = std::thread([this] {
+        server.listen_after_bind();
+        listenEnded = true;
+    });
+    // stop() is a no-op until the server runs: a quick test could otherwise hang in join.
+    while (!server.is_running() && !listenEnded)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return server.is_running();
 }
 
 void TestAccountServer::stop()

@@ -3,6 +3,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -46,6 +47,7 @@ private:
     httplib::Server server;
     std::thread thread;
     int port = -1;
+    std::atomic<bool> listenEnded{false};
     mutable std::mutex lock;
     std::condition_variable changed;
     bool stopping = false;
