@@ -1,8 +1,8 @@
 #include "device/localdevicelistwidget.h"
 
-#include "device/deviceendpoints.h"
 #include "device/deviceitem.h"
 #include "device/discoveryanswer.h"
+#include "platform/endpoints.h"
 
 #include <QTimerEvent>
 #include <QUdpSocket>
@@ -45,7 +45,7 @@ void LocalDeviceListWidget::Discover()
     for (QListWidgetItem *row : qAsConst(devices))
         row->setData(MissedRole, 1);
 
-    const DeviceEndpoints::Target target = DeviceEndpoints::discoveryTarget();
+    const DiscoveryTarget target = discoveryTarget();
     socket->writeDatagram(DiscoveryAnswer::request(), target.address, target.port);
 }
 

@@ -2,10 +2,10 @@
 
 #include "app/networkmanager.h"
 #include "device/bounddevicequery.h"
-#include "device/deviceendpoints.h"
 #include "device/devicehost.h"
 #include "device/deviceitem.h"
 #include "device/replyholder.h"
+#include "platform/endpoints.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -21,7 +21,7 @@ void UserDeviceListWidget::LoadDevices()
     if (!user.signedIn)
         return;
     QNetworkReply *reply =
-        networkManager()->get(BoundDeviceQuery::request(DeviceEndpoints::deviceManager(), user));
+        networkManager()->get(BoundDeviceQuery::request(deviceManagerUrl(), user));
     ReplyHolder::handleOnce(reply, this, [this](QNetworkReply *r) { OnDevicesReply(r); });
 }
 

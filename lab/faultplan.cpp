@@ -153,21 +153,21 @@ bool FaultPlan::configure(const QString &scope, const QJsonObject &faults, QStri
     return true;
 }
 
-bool FaultPlan::setOption(const QString &spec, QString *error)
+bool FaultPlan::setOption(const QString &option, QString *error)
 {
-    const int eq = spec.indexOf(QLatin1Char('='));
+    const int eq = option.indexOf(QLatin1Char('='));
     if (eq <= 0) {
-        *error = QStringLiteral("a fault switch is [SCOPE:]KEY=VALUE: %1").arg(spec);
+        *error = QStringLiteral("a fault switch is [SCOPE:]KEY=VALUE: %1").arg(option);
         return false;
     }
-    QString key = spec.left(eq);
+    QString key = option.left(eq);
     QString scope = QStringLiteral("*");
     const int colon = key.indexOf(QLatin1Char(':'));
     if (colon >= 0) {
         scope = key.left(colon);
         key = key.mid(colon + 1);
     }
-    const QString value = spec.mid(eq + 1);
+    const QString value = option.mid(eq + 1);
     bool isNumber = false;
     const qint64 n = value.toLongLong(&isNumber);
     QJsonObject set;

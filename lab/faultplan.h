@@ -42,7 +42,7 @@ public:
 
     bool configure(const QString &scope, const QJsonObject &faults, QString *error);
     // "[SCOPE:]KEY=VALUE"
-    bool setOption(const QString &spec, QString *error);
+    bool setOption(const QString &option, QString *error);
     // {"<scope>": {...}, ...}; replaces the run-time switches.
     bool setRuntime(const QJsonObject &byScope, QString *error);
     QJsonObject runtime() const;

@@ -68,7 +68,11 @@ DiscoveryTarget discoveryTarget()
     const QString value = qEnvironmentVariable("KELVORA_DISCOVERY_TARGET");
     if (value.isEmpty())
         return target;
-    if (!parseDiscoveryTarget(value, &target))
+    if (!parseDiscoveryTarget(value, &target)) {
+        // Whoever set the variable meant to keep discovery somewhere specific: a typo must
+        // not turn into a broadcast, so fall back to loopback.
         qDebug("malformed KELVORA_DISCOVERY_TARGET ignored: %s", qPrintable(value));
+        target = {QHostAddress(QHostAddress::LocalHost), 19000};
+    }
     return target;
 }

@@ -10,7 +10,7 @@ out=${2:?output png}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 n=0
-tile() { # name background-spec
+tile() { # name background
     local name=$1 bg=$2 src="$rendered/$1"
     local w h
     read -r w h < <(identify -format '%w %h\n' "$src")

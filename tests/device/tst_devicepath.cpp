@@ -1,4 +1,3 @@
-#include "device/deviceendpoints.h"
 #include "device/devicepath.h"
 
 #include <QDir>
@@ -79,38 +78,6 @@ private slots:
         // Keep as sent: the same identifier always gives the same name.
         QCOMPARE(safeDevicePathComponent(QStringLiteral("a/b")),
                  safeDevicePathComponent(QStringLiteral("a/b")));
-    }
-
-    void discoveryTargetParsing()
-    {
-        qputenv("KELVORA_DISCOVERY_TARGET", "127.0.0.1:19001");
-        auto t = DeviceEndpoints::discoveryTarget();
-        QCOMPARE(t.address, QHostAddress(QHostAddress::LocalHost));
-        QCOMPARE(t.port, quint16(19001));
-        // Anything broken falls back to loopback, never to a broadcast.
-        for (const char *bad :
-             {"nonsense", "host:1", "127.0.0.1:0", ":9", "127.0.0.1:99999", "255.255.255.255"}) {
-            qputenv("KELVORA_DISCOVERY_TARGET", bad);
-            t = DeviceEndpoints::discoveryTarget();
-            QCOMPARE(t.address, QHostAddress(QHostAddress::LocalHost));
-        }
-        qputenv("KELVORA_DISCOVERY_TARGET", "127.0.0.1:9");
-    }
-
-    void environment()
-    {
-        qputenv("KELVORA_DISCOVERY_TARGET", "127.0.0.1:4567");
-        QCOMPARE(DeviceEndpoints::discoveryTarget().port, quint16(4567));
-        qunsetenv("KELVORA_DISCOVERY_TARGET");
-        // The built-in default (only read here, nothing is sent).
-        QCOMPARE(DeviceEndpoints::discoveryTarget().address, QHostAddress(QHostAddress::Broadcast));
-        QCOMPARE(DeviceEndpoints::discoveryTarget().port, quint16(19000));
-        qputenv("KELVORA_DISCOVERY_TARGET", "127.0.0.1:9");
-
-        qputenv("KELVORA_DEVICE_MANAGER", "http://127.0.0.1:1234/");
-        QCOMPARE(DeviceEndpoints::deviceManager(), QStringLiteral("http://127.0.0.1:1234"));
-        qunsetenv("KELVORA_DEVICE_MANAGER");
-        QCOMPARE(DeviceEndpoints::deviceManager(), QStringLiteral("http://127.0.0.1:18080"));
     }
 };
 
