@@ -10,7 +10,10 @@ Lab::Lab(const LabConfig &config)
           &accounts_, &devices_, &faults_, [this] { return config_.host; },
           [this] { return relay_.port(); }),
       relay_(
-          config_.host, [this](const QString &id, int port) { return relayLookup(id, port); },
+          config_.host,
+          [this](const QString &id, int port, QString *service) {
+              return relayLookup(id, port, service);
+          },
           &faults_),
       cloud_(config_, &faults_)
 {
@@ -117,11 +120,16 @@ void Lab::stop()
         d->stop();
 }
 
-int Lab::relayLookup(const QString &deviceid, int port) const
+int Lab::relayLookup(const QString &deviceid, int port, QString *service) const
 {
     for (const auto &d : devices_) {
-        if (d->device().id != deviceid)
+        const LabDevice &dev = d->device();
+        if (dev.id != deviceid)
             continue;
+        if (port > 0 && d->ownsPort(port))
+            *service = port == dev.xctlPort  ? QStringLiteral("xctl")
+                       : port == dev.mpsPort ? QStringLiteral("mps")
+                                             : QStringLiteral("http");
         if (!d->isOnline())
             return -1;
         return port > 0 && d->ownsPort(port) ? port : 0;

@@ -33,7 +33,7 @@ public:
     QJsonObject readyInfo() const;
 
 private:
-    int relayLookup(const QString &deviceid, int port) const;
+    int relayLookup(const QString &deviceid, int port, QString *service) const;
 
     LabConfig config_;
     FaultPlan faults_;

@@ -6,6 +6,7 @@
 #include <QList>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -14,7 +15,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -32,7 +35,8 @@ bool sendAll(int fd, const char *data, size_t len)
     return true;
 }
 
-void answer(int fd, int status, const char *reason)
+// Answers with a short text; gives the body's size for the log.
+qint64 answer(int fd, int status, const char *reason)
 {
     const QByteArray body = QByteArray("relay: ") + reason + "\n";
     const QByteArray head =
@@ -41,7 +45,61 @@ void answer(int fd, int status, const char *reason)
         "\r\nConnection: close\r\n\r\n";
     sendAll(fd, head.constData(), static_cast<size_t>(head.size()));
     sendAll(fd, body.constData(), static_cast<size_t>(body.size()));
+    return body.size();
 }
+
+constexpr size_t kBufferSize = 1024 * 1024;
+
+// A pipe for splice(2): socket to pipe to socket, without copying through user space.
+class SplicePipe
+{
+public:
+    SplicePipe()
+    {
+        if (::pipe2(fds_, O_CLOEXEC) != 0) {
+            fds_[0] = fds_[1] = -1;
+            return;
+        }
+        const int size = ::fcntl(fds_[1], F_SETPIPE_SZ, static_cast<int>(kBufferSize));
+        capacity_ = size > 0 ? static_cast<size_t>(size) : 65536;
+    }
+    ~SplicePipe()
+    {
+        if (fds_[0] >= 0) {
+            ::close(fds_[0]);
+            ::close(fds_[1]);
+        }
+    }
+    SplicePipe(const SplicePipe &) = delete;
+    SplicePipe &operator=(const SplicePipe &) = delete;
+    bool valid() const { return fds_[0] >= 0; }
+
+    // Moves what is ready on from (polled readable) to to. Gives the bytes moved, 0 at the end
+    // of from, -1 on an error, -2 when splicing is not possible for these descriptors.
+    ssize_t move(int from, int to)
+    {
+        ssize_t n;
+        do
+            n = ::splice(from, nullptr, fds_[1], nullptr, capacity_,
+                         SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+        while (n < 0 && errno == EINTR);
+        if (n < 0)
+            return errno == EINVAL ? -2 : errno == EAGAIN ? -3 : -1;
+        for (size_t left = static_cast<size_t>(n); left > 0;) {
+            const ssize_t m = ::splice(fds_[0], nullptr, to, nullptr, left, SPLICE_F_MOVE);
+            if (m < 0 && errno == EINTR)
+                continue;
+            if (m <= 0)
+                return -1;
+            left -= static_cast<size_t>(m);
+        }
+        return n;
+    }
+
+private:
+    int fds_[2] = {-1, -1};
+    size_t capacity_ = 0;
+};
 
 int connectTo(const QString &host, int port)
 {
@@ -128,15 +186,18 @@ void Relay::acceptLoop()
 
 void Relay::serve(int client)
 {
+    // One buffer per connection thread, allocated once.
+    static thread_local std::vector<char> buffer(kBufferSize);
+    char *const buf = buffer.data();
+
     // Read the request head.
     QByteArray head;
-    static thread_local char buf[256 * 1024];
     int headEnd = -1;
     while (headEnd < 0) {
         pollfd p{client, POLLIN, 0};
         if (::poll(&p, 1, 30000) <= 0)
             return;
-        const ssize_t n = ::recv(client, buf, sizeof buf, 0);
+        const ssize_t n = ::recv(client, buf, 64 * 1024, 0);
         if (n <= 0)
             return;
         head.append(buf, static_cast<int>(n));
@@ -162,20 +223,30 @@ void Relay::serve(int client)
         q < 0 ? LabHttp::Params() : LabHttp::parseQuery(target.mid(q + 1).toStdString(), false);
     const QString deviceid = params.value(QStringLiteral("x-qm-devid"));
     const int servicePort = params.value(QStringLiteral("x-qm-port")).toInt();
+    QString service;
+    auto log = [&](int status, qint64 bytes) {
+        if (!LabHttp::logging())
+            return;
+        std::fprintf(stderr, "relay %s %s %s %s %d %lld\n",
+                     deviceid.isEmpty() ? "-" : deviceid.toUtf8().constData(),
+                     service.isEmpty() ? "-" : service.toUtf8().constData(),
+                     requestLine[0].constData(), target.constData(), status,
+                     static_cast<long long>(bytes));
+    };
     const Faults f = faults_->at(QStringLiteral("relay"), QStringLiteral("relay"));
     f.sleepDelay();
-    const int local = lookup_(deviceid, servicePort);
+    const int local = lookup_(deviceid, servicePort, &service);
     if (local < 0) {
-        answer(client, 503, "Service Unavailable");
+        log(503, answer(client, 503, "Service Unavailable"));
         return;
     }
     if (local == 0) {
-        answer(client, 502, "Bad Gateway");
+        log(502, answer(client, 502, "Bad Gateway"));
         return;
     }
     const int upstream = connectTo(host_, local);
     if (upstream < 0) {
-        answer(client, 502, "Bad Gateway");
+        log(502, answer(client, 502, "Bad Gateway"));
         return;
     }
     // One request per connection: the next request may name another device.
@@ -190,10 +261,18 @@ void Relay::serve(int client)
     out += rest;
     if (!sendAll(upstream, out.constData(), static_cast<size_t>(out.size()))) {
         ::close(upstream);
-        answer(client, 502, "Bad Gateway");
+        log(502, answer(client, 502, "Bad Gateway"));
         return;
     }
 
+    // The answer's head is read here (for the status); its body, and the request body, go
+    // through the kernel unless a fault switch paces or cuts the bytes.
+    const bool paced = f.rateLimit > 0 || f.dropAfterBytes >= 0;
+    SplicePipe up, down;
+    bool splicing = !paced && up.valid() && down.valid();
+    QByteArray answerHead;
+    int status = 0;
+    qint64 bodyBytes = 0;
     qint64 forwarded = 0;
     const auto start = std::chrono::steady_clock::now();
     bool clientOpen = true;
@@ -202,21 +281,36 @@ void Relay::serve(int client)
         if (::poll(p, 2, 60000) <= 0)
             break;
         if (p[1].revents & (POLLIN | POLLHUP | POLLERR)) {
-            const ssize_t n = ::recv(client, buf, sizeof buf, 0);
-            if (n < 0)
+            ssize_t n = splicing ? up.move(client, upstream) : -2;
+            if (n == -2) {
+                n = ::recv(client, buf, kBufferSize, 0);
+                if (n > 0 && !sendAll(upstream, buf, static_cast<size_t>(n)))
+                    break;
+            }
+            if (n == -1)
                 break;
             if (n == 0) {
                 // Done sending; the answer may still be on its way.
                 clientOpen = false;
                 ::shutdown(upstream, SHUT_WR);
-            } else if (!sendAll(upstream, buf, static_cast<size_t>(n))) {
-                break;
             }
         }
         if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-            size_t want = sizeof buf;
+            if (status != 0 && splicing) {
+                const ssize_t n = down.move(upstream, client);
+                if (n == -3)
+                    continue;
+                if (n > 0) {
+                    bodyBytes += n;
+                    continue;
+                }
+                if (n != -2)
+                    break;
+                splicing = false;
+            }
+            size_t want = kBufferSize;
             if (f.rateLimit > 0)
-                want = static_cast<size_t>(qBound<qint64>(512, f.rateLimit / 10, sizeof buf));
+                want = static_cast<size_t>(qBound<qint64>(512, f.rateLimit / 10, kBufferSize));
             if (f.dropAfterBytes >= 0)
                 want = static_cast<size_t>(
                     qMin<qint64>(static_cast<qint64>(want), f.dropAfterBytes - forwarded));
@@ -228,11 +322,29 @@ void Relay::serve(int client)
             if (!sendAll(client, buf, static_cast<size_t>(n)))
                 break;
             forwarded += n;
+            if (status == 0 && answerHead.size() < 64 * 1024) {
+                answerHead.append(buf, static_cast<int>(n));
+                const int end = answerHead.indexOf("\r\n\r\n");
+                if (end >= 0) {
+                    const QList<QByteArray> first = answerHead.left(end).split(' ');
+                    status = qMax(1, first.value(1).toInt());
+                    bodyBytes += answerHead.size() - (end + 4);
+                    answerHead.clear();
+                }
+            } else {
+                bodyBytes += n;
+            }
             if (f.rateLimit > 0)
                 std::this_thread::sleep_until(
                     start + std::chrono::microseconds(forwarded * 1000000 / f.rateLimit));
         }
     }
     ::close(upstream);
+    if (forwarded == 0 && f.dropAfterBytes != 0) {
+        // The service closed without a word.
+        status = 502;
+        bodyBytes = answer(client, status, "Bad Gateway");
+    }
     ::shutdown(client, SHUT_RDWR);
+    log(status, bodyBytes);
 }

@@ -9,13 +9,15 @@
 #include <thread>
 
 // The relay: one port that forwards each request to the device service named by its
-// x-qm-devid and x-qm-port parameters, copying bytes both ways as they come.
+// x-qm-devid and x-qm-port parameters, copying bytes both ways as they come (spliced in the
+// kernel when no fault switch needs to see them). Logs one line per request:
+// "relay <devid> <service> <METHOD> <target> <status> <body bytes>".
 class Relay
 {
 public:
     // Gives the local port of the service, 0 for an unknown device or port, -1 for an
-    // off-line device.
-    using Lookup = std::function<int(const QString &deviceid, int port)>;
+    // off-line device; names the service ("xctl", "mps", "http") when it knows it.
+    using Lookup = std::function<int(const QString &deviceid, int port, QString *service)>;
 
     Relay(const QString &host, Lookup lookup, FaultPlan *faults);
     ~Relay();
