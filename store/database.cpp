@@ -79,8 +79,11 @@ void InitDatabase()
 
 void AddLoginInfo(const LoginInfo &info)
 {
+    // A password the user chose not to remember is not kept on disk; the row keeps the
+    // stored form (of the empty password) so every reader still finds a valid text.
+    const QByteArray plain = info.savepwflag != 0 ? info.pw.toUtf8() : QByteArray();
     const QByteArray stored =
-        PasswordCipher::encrypt(info.pw.toUtf8(), QByteArray(PasswordCipher::defaultKey));
+        PasswordCipher::encrypt(plain, QByteArray(PasswordCipher::defaultKey));
     QSqlQuery query;
     query.prepare(QStringLiteral(
         "INSERT INTO login_history (login_name, pw, autologinflag, savepwflag, time) VALUES (?, "
@@ -168,9 +171,27 @@ int UpdateTask(int kind, const QString &taskId, qint64 bytesCompleted, qint64 by
     return 0;
 }
 
+namespace {
+
+// Runs a prepared or plain statement and hands each row to read; logs and gives no rows on
+// failure.
+template <typename Record, typename Read>
+QList<Record> readRows(QSqlQuery &query, const QString &statement, Read read)
+{
+    QList<Record> records;
+    if (!(statement.isEmpty() ? query.exec() : query.exec(statement))) {
+        qDebug("query failed: %s", errorText(query).constData());
+        return records;
+    }
+    while (query.next())
+        records.append(read(query));
+    return records;
+}
+
+} // namespace
+
 QList<TaskRecord> LoadTasks(int kind, const QString &deviceId)
 {
-    QList<TaskRecord> records;
     QSqlQuery query;
     query.prepare(QStringLiteral("SELECT task_id, device_id, remote_path, local_path, "
                                  "bytes_completed, bytes_total, status, create_time FROM %1 WHERE "
@@ -178,46 +199,38 @@ QList<TaskRecord> LoadTasks(int kind, const QString &deviceId)
                       .arg(QLatin1String(tableOf(kind))));
     query.addBindValue(deviceId);
     query.addBindValue(3);
-    if (!query.exec()) {
-        qDebug("query failed: %s", errorText(query).constData());
-        return records;
-    }
-    while (query.next()) {
+    return readRows<TaskRecord>(query, QString(), [](const QSqlQuery &q) {
         TaskRecord r;
-        r.taskId = query.value(0).toString();
-        r.deviceId = query.value(1).toString();
-        r.remotePath = query.value(2).toString();
-        r.localPath = query.value(3).toString();
-        r.bytesCompleted = query.value(4).toLongLong();
-        r.bytesTotal = query.value(5).toLongLong();
-        r.status = query.value(6).toInt();
-        r.createTime = query.value(7).toString();
-        records.append(r);
-    }
-    return records;
+        r.taskId = q.value(0).toString();
+        r.deviceId = q.value(1).toString();
+        r.remotePath = q.value(2).toString();
+        r.localPath = q.value(3).toString();
+        r.bytesCompleted = q.value(4).toLongLong();
+        r.bytesTotal = q.value(5).toLongLong();
+        r.status = q.value(6).toInt();
+        r.createTime = q.value(7).toString();
+        return r;
+    });
 }
 
 QList<RecentFileRecord> GetRecentFiles()
 {
-    QList<RecentFileRecord> records;
     QSqlQuery query;
-    if (!query.exec(QStringLiteral(
+    return readRows<RecentFileRecord>(
+        query,
+        QStringLiteral(
             "SELECT 0 as type,id,local_path,bytes_total,create_time FROM download WHERE status=3 "
             "UNION SELECT 1 as type,id,local_path,bytes_total,create_time FROM upload WHERE "
-            "status=3 ORDER BY create_time DESC LIMIT 0,100"))) {
-        qDebug("query failed: %s", errorText(query).constData());
-        return records;
-    }
-    while (query.next()) {
-        RecentFileRecord r;
-        r.type = query.value(0).toInt();
-        r.id = query.value(1).toLongLong();
-        r.localPath = query.value(2).toString();
-        r.bytesTotal = query.value(3).toLongLong();
-        r.createTime = query.value(4).toString();
-        records.append(r);
-    }
-    return records;
+            "status=3 ORDER BY create_time DESC LIMIT 0,100"),
+        [](const QSqlQuery &q) {
+            RecentFileRecord r;
+            r.type = q.value(0).toInt();
+            r.id = q.value(1).toLongLong();
+            r.localPath = q.value(2).toString();
+            r.bytesTotal = q.value(3).toLongLong();
+            r.createTime = q.value(4).toString();
+            return r;
+        });
 }
 
 void ClearRecentFiles()

@@ -42,6 +42,7 @@ struct RecentFileRecord
 // Opens (creating if needed) $HOME/kelvora/data.db and its four tables.
 void InitDatabase();
 
+// The password is kept only when savepwflag is non-zero (else the empty password is stored).
 void AddLoginInfo(const LoginInfo &info);
 // 0 when a row was read into *info; -1 (info untouched) when info is null, the query fails or
 // the history is empty.

@@ -209,8 +209,12 @@ void TestDatabase::sameNameReplaces()
     LoginInfo info;
     QCOMPARE(GetLastLoginInfo(&info), 0);
     QCOMPARE(info.login_name, QString("carol"));
-    QCOMPARE(info.pw, QString("second"));
     QCOMPARE(info.savepwflag, 0);
+    // Not remembered: the password is not kept, the row still holds a valid stored text.
+    QCOMPARE(info.pw, QString());
+    QCOMPARE(
+        column("select pw from login_history where login_name='carol'"),
+        QStringList{QString::fromLatin1(PasswordCipher::encrypt("", PasswordCipher::defaultKey))});
 }
 
 void TestDatabase::newestLoginWins()
