@@ -14,6 +14,15 @@ UserEventCallbacks currentCallbacks()
     return host ? host->callbacks : UserEventCallbacks{};
 }
 
+// Forwards an event without argument to its callback, if set.
+HRESULT Notify(void (*UserEventCallbacks::*callback)(void *))
+{
+    const UserEventCallbacks callbacks = currentCallbacks();
+    if (callbacks.*callback)
+        (callbacks.*callback)(callbacks.context);
+    return E_NOTIMPL;
+}
+
 } // namespace
 
 HRESULT CQMUserEvents::CreateInstance(CQMUserEvents **object)
@@ -70,10 +79,7 @@ HRESULT CQMUserEvents::OnEvent3(LONG)
 
 HRESULT CQMUserEvents::OnKickOut()
 {
-    UserEventCallbacks callbacks = currentCallbacks();
-    if (callbacks.onKickOut)
-        callbacks.onKickOut(callbacks.context);
-    return E_NOTIMPL;
+    return Notify(&UserEventCallbacks::onKickOut);
 }
 
 HRESULT CQMUserEvents::OnEvent5(LONG)
@@ -88,18 +94,12 @@ HRESULT CQMUserEvents::OnEvent6(LONG)
 
 HRESULT CQMUserEvents::OnLoginOverTime()
 {
-    UserEventCallbacks callbacks = currentCallbacks();
-    if (callbacks.onLoginOverTime)
-        callbacks.onLoginOverTime(callbacks.context);
-    return E_NOTIMPL;
+    return Notify(&UserEventCallbacks::onLoginOverTime);
 }
 
 HRESULT CQMUserEvents::OnEvent8()
 {
-    UserEventCallbacks callbacks = currentCallbacks();
-    if (callbacks.onEvent8)
-        callbacks.onEvent8(callbacks.context);
-    return E_NOTIMPL;
+    return Notify(&UserEventCallbacks::onEvent8);
 }
 
 HRESULT CQMUserEvents::OnEvent9()

@@ -163,22 +163,40 @@ int32_t StoreString(HRESULT hr, BSTR value, std::string *out)
     return 0;
 }
 
+// The user-information object for one query (an owned reference), or null on any failure.
+IVantorUserInfo *AcquireUserInfo()
+{
+    UserComponentHost *host = Host();
+    if (!host || !host->user)
+        return nullptr;
+    IVantorUserInfo *info = nullptr;
+    if (FAILED(host->user->get_UserInfo(&info)) && info) {
+        info->Release();
+        info = nullptr;
+    }
+    return info;
+}
+
+typedef HRESULT (STDMETHODCALLTYPE IVantorUser::*UserStringGetter)(BSTR *);
 typedef HRESULT (STDMETHODCALLTYPE IVantorUserInfo::*InfoStringGetter)(BSTR *);
 
-int32_t GetInfoString(InfoStringGetter getter, std::string *out)
+int32_t GetUserString(UserStringGetter getter, std::string *out)
 {
     UserComponentHost *host = Host();
     if (!host || !host->user)
         return -1;
-    IVantorUserInfo *info = nullptr;
-    HRESULT hr = host->user->get_UserInfo(&info);
-    if (FAILED(hr) || !info) {
-        if (info)
-            info->Release();
-        return -1;
-    }
     BSTR value = nullptr;
-    hr = (info->*getter)(&value);
+    HRESULT hr = (host->user->*getter)(&value);
+    return StoreString(hr, value, out);
+}
+
+int32_t GetInfoString(InfoStringGetter getter, std::string *out)
+{
+    IVantorUserInfo *info = AcquireUserInfo();
+    if (!info)
+        return -1;
+    BSTR value = nullptr;
+    HRESULT hr = (info->*getter)(&value);
     info->Release();
     return StoreString(hr, value, out);
 }
@@ -271,18 +289,11 @@ int32_t qmuser_get_userid(uint64_t *userId)
 {
     if (userId)
         *userId = 0;
-    UserComponentHost *host = Host();
-    if (!host || !host->user)
+    IVantorUserInfo *info = AcquireUserInfo();
+    if (!info)
         return -1;
-    IVantorUserInfo *info = nullptr;
-    HRESULT hr = host->user->get_UserInfo(&info);
-    if (FAILED(hr) || !info) {
-        if (info)
-            info->Release();
-        return -1;
-    }
     ULONGLONG id = 0;
-    hr = info->get_UserId(&id);
+    HRESULT hr = info->get_UserId(&id);
     info->Release();
     if (FAILED(hr))
         return -1;
@@ -293,22 +304,12 @@ int32_t qmuser_get_userid(uint64_t *userId)
 
 int32_t qmuser_get_sessionid(std::string *out)
 {
-    UserComponentHost *host = Host();
-    if (!host || !host->user)
-        return -1;
-    BSTR value = nullptr;
-    HRESULT hr = host->user->get_SessionId(&value);
-    return StoreString(hr, value, out);
+    return GetUserString(&IVantorUser::get_SessionId, out);
 }
 
 int32_t qmuser_get_jumpkey(std::string *out)
 {
-    UserComponentHost *host = Host();
-    if (!host || !host->user)
-        return -1;
-    BSTR value = nullptr;
-    HRESULT hr = host->user->get_JumpKey(&value);
-    return StoreString(hr, value, out);
+    return GetUserString(&IVantorUser::get_JumpKey, out);
 }
 
 int32_t qmuser_get_username(std::string *out)

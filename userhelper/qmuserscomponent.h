@@ -1,6 +1,6 @@
 // Identifiers and interfaces of the account component QMUserS, as the helper library calls
 // them and as the lab's stand-in implements them. Slots that nobody calls are kept as
-// placeholders so that every method sits at its fixed vtable index.
+// placeholders (answering E_NOTIMPL) so that every method sits at its fixed vtable index.
 #ifndef QMUSERSCOMPONENT_H
 #define QMUSERSCOMPONENT_H
 
@@ -24,21 +24,21 @@ struct IVantorUserInfo : public IUnknown
 {
     virtual HRESULT STDMETHODCALLTYPE get_UserId(ULONGLONG *userId) = 0; // 3
     virtual HRESULT STDMETHODCALLTYPE get_UserName(BSTR *name) = 0;      // 4
-    virtual HRESULT STDMETHODCALLTYPE Reserved5() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved6() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved5() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved6() { return E_NOTIMPL; }
     virtual HRESULT STDMETHODCALLTYPE get_NickName(BSTR *name) = 0; // 7
-    virtual HRESULT STDMETHODCALLTYPE Reserved8() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved9() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved10() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved11() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved12() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved13() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved14() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved15() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved16() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved17() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved18() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved19() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved8() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved9() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved10() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved11() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved12() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved13() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved14() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved15() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved16() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved17() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved18() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved19() { return E_NOTIMPL; }
     virtual HRESULT STDMETHODCALLTYPE get_ImageUrl(BSTR *url) = 0; // 20
 };
 
@@ -48,17 +48,17 @@ struct IVantorUser : public IUnknown
     virtual HRESULT STDMETHODCALLTYPE Init(BSTR version, LONG clientId) = 0; // 3
     virtual HRESULT STDMETHODCALLTYPE Login(BSTR userName, BSTR password, LONG option,
                                             VARIANT_BOOL flag) = 0; // 4
-    virtual HRESULT STDMETHODCALLTYPE Reserved5() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved5() { return E_NOTIMPL; }
     virtual HRESULT STDMETHODCALLTYPE Logout(ULONGLONG userId, LONG value) = 0; // 6
-    virtual HRESULT STDMETHODCALLTYPE Reserved7() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved7() { return E_NOTIMPL; }
     virtual HRESULT STDMETHODCALLTYPE get_UserInfo(IVantorUserInfo **info) = 0; // 8
-    virtual HRESULT STDMETHODCALLTYPE Reserved9() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved9() { return E_NOTIMPL; }
     virtual HRESULT STDMETHODCALLTYPE get_SessionId(BSTR *sessionId) = 0; // 10
-    virtual HRESULT STDMETHODCALLTYPE Reserved11() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved11() { return E_NOTIMPL; }
     virtual HRESULT STDMETHODCALLTYPE get_IsLogin(VARIANT_BOOL *isLogin) = 0; // 12
-    virtual HRESULT STDMETHODCALLTYPE Reserved13() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved14() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Reserved15() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Reserved13() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved14() { return E_NOTIMPL; }
+    virtual HRESULT STDMETHODCALLTYPE Reserved15() { return E_NOTIMPL; }
     virtual HRESULT STDMETHODCALLTYPE Uninit() = 0;                   // 16
     virtual HRESULT STDMETHODCALLTYPE get_JumpKey(BSTR *jumpKey) = 0; // 17
 };

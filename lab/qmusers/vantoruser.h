@@ -21,17 +21,10 @@ public:
     HRESULT STDMETHODCALLTYPE Init(BSTR version, LONG clientId) override;
     HRESULT STDMETHODCALLTYPE Login(BSTR userName, BSTR password, LONG option,
                                     VARIANT_BOOL flag) override;
-    HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Logout(ULONGLONG userId, LONG value) override;
-    HRESULT STDMETHODCALLTYPE Reserved7() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_UserInfo(IVantorUserInfo **info) override;
-    HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_SessionId(BSTR *sessionId) override;
-    HRESULT STDMETHODCALLTYPE Reserved11() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_IsLogin(VARIANT_BOOL *isLogin) override;
-    HRESULT STDMETHODCALLTYPE Reserved13() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved14() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved15() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Uninit() override;
     HRESULT STDMETHODCALLTYPE get_JumpKey(BSTR *jumpKey) override;
 

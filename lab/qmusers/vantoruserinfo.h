@@ -19,21 +19,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE get_UserId(ULONGLONG *userId) override;
     HRESULT STDMETHODCALLTYPE get_UserName(BSTR *name) override;
-    HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved6() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_NickName(BSTR *name) override;
-    HRESULT STDMETHODCALLTYPE Reserved8() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved10() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved11() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved12() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved13() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved14() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved15() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved16() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved17() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved18() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved19() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_ImageUrl(BSTR *url) override;
 
 private:
