@@ -40,7 +40,9 @@ AppDirRunner::Result AppDirRunner::run(const QString &testFunction,
                                        const QStringList &extraEnvironment)
 {
     Result result;
-    QString logPath = m_dir.filePath(testFunction + QStringLiteral(".log"));
+    // "function:tag" names one data row; the tag's colon stays out of the file name.
+    QString logPath = m_dir.filePath(
+        QString(testFunction).replace(QLatin1Char(':'), QLatin1Char('_')) + QStringLiteral(".log"));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QMUSER_TEST_CHILD"), QStringLiteral("1"));
     for (const QString &pair : extraEnvironment) {

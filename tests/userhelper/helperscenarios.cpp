@@ -137,33 +137,13 @@ void HelperScenarios::init()
     recorder.threads.clear();
 }
 
-void HelperScenarios::noStateCalls()
+void HelperScenarios::withoutComponent()
 {
     expectNoComponentAnswers();
-    QCOMPARE(qmuser_uninit(), 0);
-    QCOMPARE(qmuser_uninit(), 0);
-}
-
-void HelperScenarios::missingComponent()
-{
     UserEventCallbacks callbacks = allCallbacks();
     QCOMPARE(initDefault(&callbacks), -1);
     expectNoComponentAnswers();
     QCOMPARE(qmuser_uninit(), 0);
-    QCOMPARE(qmuser_uninit(), 0);
-}
-
-void HelperScenarios::garbageComponent()
-{
-    QCOMPARE(initDefault(nullptr), -1);
-    expectNoComponentAnswers();
-    QCOMPARE(qmuser_uninit(), 0);
-}
-
-void HelperScenarios::componentWithoutEntry()
-{
-    QCOMPARE(initDefault(nullptr), -1);
-    expectNoComponentAnswers();
     QCOMPARE(qmuser_uninit(), 0);
 }
 
@@ -215,37 +195,30 @@ void HelperScenarios::initVersionUtf8()
     QCOMPARE(qmuser_uninit(), 0);
 }
 
-void HelperScenarios::classObjectFailure()
+void HelperScenarios::createFails_data()
 {
-    QVERIFY(component.load());
-    component.set("classobject_fail", 1);
-    QCOMPARE(initDefault(nullptr), -1);
-    QCOMPARE(component.lines(), QStringList({"DllGetClassObject VantorUser IClassFactory"}));
-    expectNoComponentAnswers();
-    QCOMPARE(qmuser_uninit(), 0);
-    QCOMPARE(component.lines().size(), 1); // no user object, nothing to shut down
+    QTest::addColumn<QByteArray>("setting");
+    QTest::addColumn<QStringList>("calls");
+    const QString getClassObject = QStringLiteral("DllGetClassObject VantorUser IClassFactory");
+    QTest::newRow("classObject") << QByteArray("classobject_fail") << QStringList{getClassObject};
+    QTest::newRow("classObjectNotExactlySOk")
+        << QByteArray("classobject_sfalse") << QStringList{getClassObject, "Factory.Release 0"};
+    QTest::newRow("createInstance")
+        << QByteArray("createinstance_fail")
+        << QStringList{getClassObject, "CreateInstance IVantorUser", "Factory.Release 0"};
 }
 
-void HelperScenarios::classObjectNotExactlySOk()
+void HelperScenarios::createFails()
 {
+    QFETCH(QByteArray, setting);
+    QFETCH(QStringList, calls);
     QVERIFY(component.load());
-    component.set("classobject_sfalse", 1);
+    component.set(setting.constData(), 1);
     QCOMPARE(initDefault(nullptr), -1);
-    QCOMPARE(component.lines(),
-             QStringList({"DllGetClassObject VantorUser IClassFactory", "Factory.Release 0"}));
+    QCOMPARE(component.lines(), calls);
     expectNoComponentAnswers();
     QCOMPARE(qmuser_uninit(), 0);
-}
-
-void HelperScenarios::createInstanceFailure()
-{
-    QVERIFY(component.load());
-    component.set("createinstance_fail", 1);
-    QCOMPARE(initDefault(nullptr), -1);
-    QCOMPARE(component.lines(), QStringList({"DllGetClassObject VantorUser IClassFactory",
-                                             "CreateInstance IVantorUser", "Factory.Release 0"}));
-    expectNoComponentAnswers();
-    QCOMPARE(qmuser_uninit(), 0);
+    QCOMPARE(component.lines(), calls); // no user object, nothing to shut down
 }
 
 void HelperScenarios::noConnectionPointContainer()

@@ -13,16 +13,12 @@ class HelperScenarios : public QObject
 private slots:
     void init();
 
-    void noStateCalls();
-    void missingComponent();
-    void garbageComponent();
-    void componentWithoutEntry();
+    void withoutComponent(); // run with no, a broken or an entry-less component
     void initCallSequence();
     void sinkAnswersOnlyItsInterfaces();
     void initVersionUtf8();
-    void classObjectFailure();
-    void classObjectNotExactlySOk();
-    void createInstanceFailure();
+    void createFails_data();
+    void createFails();
     void noConnectionPointContainer();
     void adviseFailure();
     void initFailureStoresNoCallbacks();

@@ -74,6 +74,17 @@ HRESULT fireSlot(IUnknown *sink, int event, int value)
     return reinterpret_cast<HRESULT (*)(IUnknown *)>(entry)(sink);
 }
 
+// Drops one reference; the last one logs "<name>.Release 0" and deletes the object.
+template <typename T> ULONG releaseLogged(T *object, std::atomic<ULONG> &ref, const char *name)
+{
+    ULONG n = --ref;
+    if (n == 0) {
+        logCall(std::string(name) + ".Release 0");
+        delete object;
+    }
+    return n;
+}
+
 class Info final : public IVantorUserInfo
 {
 public:
@@ -103,24 +114,10 @@ public:
     {
         return answer("Info.get_UserName", "demo", out);
     }
-    HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved6() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_NickName(BSTR *out) override
     {
         return answer("Info.get_NickName", "演示用户😀", out);
     }
-    HRESULT STDMETHODCALLTYPE Reserved8() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved10() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved11() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved12() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved13() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved14() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved15() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved16() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved17() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved18() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved19() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_ImageUrl(BSTR *out) override
     {
         return answer("Info.get_ImageUrl", "http://127.0.0.1/face.png", out);
@@ -198,15 +195,7 @@ public:
         return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++ref; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG n = --ref;
-        if (n == 0) {
-            logCall("User.Release 0");
-            delete this;
-        }
-        return n;
-    }
+    ULONG STDMETHODCALLTYPE Release() override { return releaseLogged(this, ref, "User"); }
     HRESULT STDMETHODCALLTYPE Init(BSTR version, LONG clientId) override
     {
         logCall("Init " + narrow(version) + " " + std::to_string(clientId));
@@ -221,13 +210,11 @@ public:
                 " " + std::to_string(flag));
         return setting("login_fail") ? E_FAIL : S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Reserved5() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Logout(ULONGLONG userId, LONG value) override
     {
         logCall("Logout " + std::to_string(userId) + " " + std::to_string(value));
         return setting("logout_fail") ? E_FAIL : S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Reserved7() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_UserInfo(IVantorUserInfo **info) override
     {
         logCall("get_UserInfo");
@@ -238,21 +225,16 @@ public:
             *info = new Info;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Reserved9() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_SessionId(BSTR *out) override
     {
         return answer("get_SessionId", "sess-1", out);
     }
-    HRESULT STDMETHODCALLTYPE Reserved11() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_IsLogin(VARIANT_BOOL *value) override
     {
         logCall("get_IsLogin " + std::to_string(*value));
         *value = VARIANT_BOOL(setting("islogin_value"));
         return setting("islogin_fail") ? E_FAIL : S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Reserved13() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved14() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reserved15() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Uninit() override
     {
         logCall("Uninit");
@@ -306,15 +288,7 @@ public:
         return E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++ref; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG n = --ref;
-        if (n == 0) {
-            logCall("Factory.Release 0");
-            delete this;
-        }
-        return n;
-    }
+    ULONG STDMETHODCALLTYPE Release() override { return releaseLogged(this, ref, "Factory"); }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID riid, void **ppv) override
     {
         logCall(std::string("CreateInstance") + (outer ? " outer" : "") +
