@@ -448,10 +448,11 @@ void MainWidget::switchAccount()
 
 void MainWidget::showLoginDialog()
 {
-    if (isSignedIn())
+    if (isSignedIn() || !loginDialog)
         return;
-    if (QWidget *dialog = loginDialogWidget())
-        dialog->show();
+    // After a sign-out the dialog shows the newest remembered account again.
+    loginDialog->ShowLastLogin();
+    loginDialog->show();
 }
 
 // ---- devices ----------------------------------------------------------------------------
