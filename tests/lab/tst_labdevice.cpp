@@ -484,6 +484,25 @@ void TestLabDevice::relayForwards()
                                file.arg("TVK0000000002").arg(offline.value("http_port").toInt())))
             .status,
         503);
+    // The relay logs each request beside the device's own line: place, device, service.
+    const QString relayed206 = QStringLiteral("relay %1 http GET %2 206 %3")
+                                   .arg(kDevice, file.arg(kDevice).arg(port("http")))
+                                   .arg(8388608 - 8000000);
+    const QString device206 = QStringLiteral("%1 http GET %2 206 %3")
+                                  .arg(kDevice, file.arg(kDevice).arg(port("http")))
+                                  .arg(8388608 - 8000000);
+    QTRY_VERIFY_WITH_TIMEOUT(lab_.requestLog().contains(relayed206), 10000);
+    QVERIFY(lab_.requestLog().contains(device206));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        lab_.requestLog()
+                .filter(QRegularExpression("^relay TVK9999999999 - GET .* 502 \\d+$"))
+                .size() == 1,
+        10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        lab_.requestLog()
+                .filter(QRegularExpression("^relay TVK0000000002 http GET .* 503 \\d+$"))
+                .size() == 1,
+        10000);
 }
 
 void TestLabDevice::discoveryAnswers()
