@@ -100,6 +100,7 @@ void TestLabFaults::dropAfterBytes()
                                 .arg(lab_.device(kDevice).value("http_port").toInt());
     const HttpSync::Result r2 =
         http_.stream(HttpSync::url(relayed), [&](const QByteArray &b) { got += b; });
+    QVERIFY(!got.isEmpty());
     QVERIFY(got.size() < 50000);
 }
 
@@ -172,6 +173,19 @@ void TestLabFaults::rateLimit()
         http_.get(HttpSync::url(file(kBigFile)), {{"Range", "bytes=0-399999"}});
     QCOMPARE(r.status, 206);
     QCOMPARE(r.body.size(), 400000);
+    QVERIFY2(clock.elapsed() >= 1500, qPrintable(QString::number(clock.elapsed())));
+
+    // The relay paces what it forwards (head included) by its own switch.
+    QVERIFY(
+        lab_.setFaults(faultsOf(QStringLiteral("relay"), {{"rate_limit_bytes_per_s", 200000}})));
+    const QString relayed = lab_.relayUrl() + kBigFile +
+                            QStringLiteral("?x-qm-devid=%1&x-qm-pri=1&x-qm-port=%2")
+                                .arg(kDevice)
+                                .arg(lab_.device(kDevice).value("http_port").toInt());
+    clock.restart();
+    const HttpSync::Result r2 = http_.get(HttpSync::url(relayed), {{"Range", "bytes=0-399999"}});
+    QCOMPARE(r2.status, 206);
+    QCOMPARE(r2.body.size(), 400000);
     QVERIFY2(clock.elapsed() >= 1500, qPrintable(QString::number(clock.elapsed())));
 }
 
