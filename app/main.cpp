@@ -9,21 +9,10 @@
 #include <QDir>
 #include <QLocale>
 
-#include <string>
-
 int main(int argc, char *argv[])
 {
-    const std::wstring executable = executableFilePath().toStdWString();
-    const std::wstring reportDir =
-        (temporaryDirectory() + QStringLiteral("kelvora") + QDir::separator()).toStdWString();
-
-    QM_SetBugReportRootDir(reportDir.c_str());
-    QM_SetReportShowMode(0);
-    QM_SetProcessWorkState(0);
-    QM_EnableReportAutoRestartApp(1, 0);
-    QM_SetAlwaysSendReport(1);
-    QM_SetContinueDefaultFilter(0);
-    QM_InitBugHandler(L"Kelvora", executable.c_str(), L"", L"kelvora", L"0.0.1");
+    armCrashReports(temporaryDirectory() + QStringLiteral("kelvora") + QDir::separator(),
+                    executableFilePath());
 
     // QtWebEngine shares its contexts with the widgets only when told before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QString>
 
+#include <string>
+
 #if defined(Q_OS_UNIX)
 #include <cerrno>
 #include <csignal>
@@ -40,6 +42,13 @@ QString reportDirectory;
 QString fromWide(const wchar_t *text)
 {
     return text ? QString::fromWCharArray(text) : QString();
+}
+
+// The mode setters only record their value.
+int keep(int &field, int value)
+{
+    field = value;
+    return 0;
 }
 
 void copyText(char *target, size_t size, const QByteArray &text)
@@ -185,33 +194,28 @@ int QM_SetBugReportRootDir(const wchar_t *reportDir)
 
 int QM_SetReportShowMode(int mode)
 {
-    settings.showMode = mode;
-    return 0;
+    return keep(settings.showMode, mode);
 }
 
 int QM_SetProcessWorkState(int state)
 {
-    settings.workState = state;
-    return 0;
+    return keep(settings.workState, state);
 }
 
 int QM_EnableReportAutoRestartApp(int enable, int flags)
 {
-    settings.autoRestart = enable;
-    settings.autoRestartFlags = flags;
-    return 0;
+    keep(settings.autoRestart, enable);
+    return keep(settings.autoRestartFlags, flags);
 }
 
 int QM_SetAlwaysSendReport(int always)
 {
-    settings.alwaysSend = always;
-    return 0;
+    return keep(settings.alwaysSend, always);
 }
 
 int QM_SetContinueDefaultFilter(int continueFilter)
 {
-    settings.continueFilter = continueFilter;
-    return 0;
+    return keep(settings.continueFilter, continueFilter);
 }
 
 int QM_InitBugHandler(const wchar_t *productName, const wchar_t *executablePath,
@@ -236,4 +240,17 @@ int QM_InitBugHandler(const wchar_t *productName, const wchar_t *executablePath,
     installHandler();
 #endif
     return 0;
+}
+
+void armCrashReports(const QString &reportDir, const QString &executable)
+{
+    const std::wstring dir = reportDir.toStdWString();
+    const std::wstring path = executable.toStdWString();
+    QM_SetBugReportRootDir(dir.c_str());
+    QM_SetReportShowMode(0);
+    QM_SetProcessWorkState(0);
+    QM_EnableReportAutoRestartApp(1, 0);
+    QM_SetAlwaysSendReport(1);
+    QM_SetContinueDefaultFilter(0);
+    QM_InitBugHandler(L"Kelvora", path.c_str(), L"", L"kelvora", L"0.0.1");
 }

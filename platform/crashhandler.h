@@ -1,5 +1,7 @@
 #pragma once
 
+class QString;
+
 // The entry points of the crash-report library, called once at start-up before anything else
 // and in this order. No result needs to be examined; each returns 0.
 //
@@ -17,3 +19,7 @@ int QM_SetAlwaysSendReport(int always);
 int QM_SetContinueDefaultFilter(int continueFilter);
 int QM_InitBugHandler(const wchar_t *productName, const wchar_t *executablePath,
                       const wchar_t *extra, const wchar_t *productCode, const wchar_t *version);
+
+// The program's start-up: the seven calls above in their order, with the report directory,
+// the executable's full path and the product's fixed name, code and version.
+void armCrashReports(const QString &reportDir, const QString &executable);
