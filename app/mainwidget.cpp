@@ -13,6 +13,7 @@
 #include "device/localdevicelistwidget.h"
 #include "device/userdevicelistwidget.h"
 #include "platform/settingsstore.h"
+#include "platform/singleinstance.h"
 #include "store/database.h"
 
 #include <QApplication>
@@ -21,7 +22,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLocalServer>
-#include <QLocalSocket>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
@@ -29,7 +29,6 @@
 
 namespace {
 MainWidget *mainWidgetInstance = nullptr;
-const char localServerName[] = "qm-kelvora-client";
 
 // Checks the button with the id and thereby unchecks the rest of the exclusive group, so the
 // checked button always names the page shown, also when a slot is called from code.
@@ -115,23 +114,7 @@ MainWidget *MainWidget::instance()
 
 void MainWidget::startLocalServer()
 {
-    localServer = new QLocalServer(this);
-    connect(localServer, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = localServer->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::readyRead, this, &MainWidget::showAndActivateWindow);
-            connect(socket, &QLocalSocket::disconnected, socket, [socket] {
-                socket->close();
-                socket->deleteLater();
-            });
-        }
-    });
-#ifndef Q_OS_WIN
-    // A killed instance leaves its socket file behind, which would block listen(); only the
-    // owner of the single-instance segment gets here.
-    QLocalServer::removeServer(QString::fromLatin1(localServerName));
-#endif
-    if (!localServer->listen(QString::fromLatin1(localServerName)))
-        qDebug() << "local server listen failed";
+    localServer = ::startLocalServer(this, [this] { showAndActivateWindow(); });
 }
 
 void MainWidget::setupConnections()
