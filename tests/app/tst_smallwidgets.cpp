@@ -1,6 +1,8 @@
 #include "app/resizelabel.h"
 #include "app/yesnodialog.h"
 
+#include "sendmouse.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -9,24 +11,14 @@
 #include <QTimer>
 #include <QtTest>
 
-namespace {
-void sendMouse(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButtons buttons)
-{
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(w, &event);
-}
-} // namespace
-
 class TestSmallWidgets : public QObject
 {
     Q_OBJECT
 
 private slots:
     void dialogForm();
-    void dialogYesAccepts();
-    void dialogCancelAndCloseReject();
-    void dialogExecWithAcceptedConnection();
+    void dialogButtons_data();
+    void dialogButtons();
     void dialogDragsFromTitleOnly();
     void gripReportsOffsets();
     void gripCursor();
@@ -38,7 +30,9 @@ void TestSmallWidgets::dialogForm()
     QCOMPARE(dialog.size(), QSize(400, 250));
     QCOMPARE(dialog.minimumSize(), QSize(400, 250));
     QCOMPARE(dialog.maximumSize(), QSize(400, 250));
-    QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(dialog.windowFlags() & (Qt::WindowType_Mask | Qt::FramelessWindowHint),
+             Qt::Dialog | Qt::FramelessWindowHint);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Dialog"));
     QCOMPARE(dialog.findChild<QLabel *>("label_tip")->text(), QStringLiteral("是否退出程序？"));
     QCOMPARE(dialog.findChild<QLabel *>("label_title")->text(), QStringLiteral("系统提示"));
     QCOMPARE(dialog.findChild<QPushButton *>("btn_yes")->text(), QStringLiteral("确定"));
@@ -46,44 +40,30 @@ void TestSmallWidgets::dialogForm()
     QVERIFY(dialog.findChild<QPushButton *>("btnClose")->text().isEmpty());
 }
 
-void TestSmallWidgets::dialogYesAccepts()
+void TestSmallWidgets::dialogButtons_data()
 {
-    YesNoDialog dialog(QStringLiteral("确认删除选中的内容吗？"));
-    QSignalSpy accepted(&dialog, &QDialog::accepted);
-    QSignalSpy rejected(&dialog, &QDialog::rejected);
-    dialog.show();
-    dialog.findChild<QPushButton *>("btn_yes")->click();
-    QCOMPARE(accepted.count(), 1);
-    QCOMPARE(rejected.count(), 0);
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QVERIFY(!dialog.isVisible());
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("result");
+    QTest::newRow("yes") << "btn_yes" << int(QDialog::Accepted);
+    QTest::newRow("cancel") << "btn_cancel" << int(QDialog::Rejected);
+    QTest::newRow("close") << "btnClose" << int(QDialog::Rejected);
 }
 
-void TestSmallWidgets::dialogCancelAndCloseReject()
+// As callers use it: on the stack, accepted() connected to the action, exec().
+void TestSmallWidgets::dialogButtons()
 {
-    for (const char *name : {"btn_cancel", "btnClose"}) {
-        YesNoDialog dialog(QStringLiteral("确认清空最近记录吗？"));
-        QSignalSpy accepted(&dialog, &QDialog::accepted);
-        QSignalSpy rejected(&dialog, &QDialog::rejected);
-        dialog.show();
-        dialog.findChild<QPushButton *>(name)->click();
-        QCOMPARE(accepted.count(), 0);
-        QCOMPARE(rejected.count(), 1);
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    }
-}
-
-void TestSmallWidgets::dialogExecWithAcceptedConnection()
-{
+    QFETCH(QString, button);
+    QFETCH(int, result);
     QWidget owner;
     owner.show();
     YesNoDialog dialog(QStringLiteral("确定要取消全部上传任务？"), &owner);
-    bool acted = false;
-    connect(&dialog, &QDialog::accepted, [&acted] { acted = true; });
+    int acted = 0;
+    connect(&dialog, &QDialog::accepted, [&acted] { ++acted; });
     QTimer::singleShot(0, &dialog,
-                       [&dialog] { dialog.findChild<QPushButton *>("btn_yes")->click(); });
-    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    QVERIFY(acted);
+                       [&dialog, button] { dialog.findChild<QPushButton *>(button)->click(); });
+    QCOMPARE(dialog.exec(), result);
+    QCOMPARE(acted, result == QDialog::Accepted ? 1 : 0);
+    QVERIFY(!dialog.isVisible());
 }
 
 void TestSmallWidgets::dialogDragsFromTitleOnly()
@@ -157,4 +137,4 @@ void TestSmallWidgets::gripCursor()
 }
 
 QTEST_MAIN(TestSmallWidgets)
-#include "test_smallwidgets.moc"
+#include "tst_smallwidgets.moc"
