@@ -297,13 +297,12 @@ void Relay::serve(int client)
         }
         if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
             if (status != 0 && splicing) {
-                const ssize_t n = down.move(upstream, client);
+                // Drain what is there before polling again.
+                ssize_t n;
+                while ((n = down.move(upstream, client)) > 0)
+                    bodyBytes += n;
                 if (n == -3)
                     continue;
-                if (n > 0) {
-                    bodyBytes += n;
-                    continue;
-                }
                 if (n != -2)
                     break;
                 splicing = false;
