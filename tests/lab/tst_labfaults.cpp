@@ -38,8 +38,7 @@ private slots:
     void rateLimit();
     void ignoreRange();
     void offline();
-    void configuredPerDevice();
-    void commandLineSwitch();
+    void configuredAndCommandLine();
 
 private:
     QString xctl(const QString &rest) const
@@ -233,36 +232,24 @@ void TestLabFaults::offline()
     QCOMPARE(answers, 1);
 }
 
-void TestLabFaults::configuredPerDevice()
+void TestLabFaults::configuredAndCommandLine()
 {
-    // A switch written into one device's configuration, narrowed to one of its services.
-    LabProcess other;
-    QVERIFY2(other.startSample(QJsonObject{
-                 {"devices",
-                  QJsonArray{QJsonObject{{"id", kDevice},
-                                         {"faults", QJsonObject{{"rtn", 7}, {"only", "xctl"}}}}}}}),
-             qPrintable(other.lastError()));
-    const QJsonObject dev = other.device(kDevice);
-    const QString url = QStringLiteral("http://127.0.0.1:%1/dlna.csp?opt=getusbinfo")
-                            .arg(dev.value("xctl_port").toInt());
-    QCOMPARE(
-        QJsonDocument::fromJson(http_.get(HttpSync::url(url)).body).object().value("rtn").toInt(),
-        7);
-    const QString mkdir =
-        QStringLiteral("http://127.0.0.1:%1/upload.csp?uploadpath=/media/sda1&file=x.txt")
-            .arg(dev.value("mps_port").toInt());
-    QCOMPARE(QJsonDocument::fromJson(
-                 http_.post(HttpSync::url(mkdir), "x", "application/octet-stream").body)
-                 .object()
-                 .value("rtn")
-                 .toInt(),
-             0);
-}
-
-void TestLabFaults::commandLineSwitch()
-{
+    // A switch in one device's configuration, narrowed to one of its services, beside switches
+    // given on the command line.
+    const QString config = lab_.sampleDir() + QStringLiteral("/lab-faults.json");
+    {
+        QFile in(lab_.sampleDir() + QStringLiteral("/lab-test.json"));
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QJsonObject written = LabProcess::merged(
+            QJsonDocument::fromJson(in.readAll()).object(),
+            QJsonObject{{"devices", QJsonArray{QJsonObject{
+                                        {"id", "TVK0000000003"},
+                                        {"faults", QJsonObject{{"rtn", 7}, {"only", "xctl"}}}}}}});
+        QFile out(config);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(QJsonDocument(written).toJson());
+    }
     QProcess lab;
-    const QString config = lab_.sampleDir() + QStringLiteral("/lab-test.json");
     lab.start(LabProcess::labBinary(), {"--config", config, "--quiet", "--fault",
                                         kDevice + ":rtn=9", "--fault", "account:force_code=8"});
     QVERIFY(lab.waitForStarted());
@@ -290,6 +277,22 @@ void TestLabFaults::commandLineSwitch()
                             .arg(ready.value("account_port").toInt())),
                    "name=demo&password=demo123", "application/x-www-form-urlencoded");
     QCOMPARE(QJsonDocument::fromJson(login.body).object().value("code").toInt(), 8);
+    const QJsonObject third = ready.value("devices").toArray()[2].toObject();
+    QCOMPARE(third.value("id").toString(), QStringLiteral("TVK0000000003"));
+    auto rtnOf = [&](const HttpSync::Result &r) {
+        return QJsonDocument::fromJson(r.body).object().value("rtn").toInt(-99);
+    };
+    QCOMPARE(
+        rtnOf(http_.get(HttpSync::url(QStringLiteral("http://127.0.0.1:%1/dlna.csp?opt=getusbinfo")
+                                          .arg(third.value("xctl_port").toInt())))),
+        7);
+    QCOMPARE(
+        rtnOf(http_.post(
+            HttpSync::url(
+                QStringLiteral("http://127.0.0.1:%1/upload.csp?uploadpath=/media/sda1&file=x.txt")
+                    .arg(third.value("mps_port").toInt())),
+            "x", "application/octet-stream")),
+        0);
     lab.terminate();
     QVERIFY(lab.waitForFinished(10000));
     QCOMPARE(lab.exitStatus(), QProcess::NormalExit);
