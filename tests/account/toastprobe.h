@@ -1,13 +1,27 @@
-// Finds queued or shown toasts by text, for checking what a widget told the user.
+// Finds queued or shown toasts by text, for checking what a widget told the user, and the
+// login dialog they appear over.
 #ifndef TOASTPROBE_H
 #define TOASTPROBE_H
 
+#include "account/logindialog.h"
 #include "app/messagebox.h"
+
+#include <QApplication>
 
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+
+// The one login dialog among the top-level widgets.
+inline LoginDialog *findLoginDialog()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *d = qobject_cast<LoginDialog *>(w))
+            return d;
+    }
+    return nullptr;
+}
 
 inline MessageBox *findToast(const QString &text)
 {

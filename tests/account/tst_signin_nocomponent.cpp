@@ -13,17 +13,6 @@
 #include <QSqlQuery>
 #include <QtTest>
 
-namespace {
-LoginDialog *findLoginDialog()
-{
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (auto *d = qobject_cast<LoginDialog *>(w))
-            return d;
-    }
-    return nullptr;
-}
-} // namespace
-
 class TestSignInNoComponent : public QObject
 {
     Q_OBJECT
