@@ -49,6 +49,7 @@ void MessageBox::showMessage(int kind, const QString &text, QWidget *parent, boo
 {
     if (!parent)
         return;
+    dropHeadsOverHiddenWindows();
     for (MessageBox *t = toastQueue; t; t = t->next) {
         if (t->ui->msgLabel->text() == text)
             return;
@@ -95,6 +96,24 @@ void MessageBox::showMessage(int kind, const QString &text, QWidget *parent, boo
         tail->next = toast;
         toast->hide();
     }
+}
+
+// A toast over a window that has since been hidden can't be seen, yet the head holds the
+// screen for its whole display time: the sign-in time-out toast (100 s over the login
+// dialog) would keep every later toast waiting invisibly once a retry signs in.
+void MessageBox::dropHeadsOverHiddenWindows()
+{
+    bool dropped = false;
+    while (toastQueue && !toastQueue->window()->isVisible()) {
+        MessageBox *gone = toastQueue;
+        toastQueue = gone->next;
+        gone->next = nullptr;
+        gone->hide();
+        gone->deleteLater();
+        dropped = true;
+    }
+    if (dropped && toastQueue)
+        toastQueue->startDisplay();
 }
 
 MessageBox *MessageBox::queueHead()

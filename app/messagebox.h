@@ -46,6 +46,7 @@ protected:
 private:
     explicit MessageBox(QWidget *parent);
 
+    static void dropHeadsOverHiddenWindows();
     void startDisplay();
     void startFade();
     void OnCloseClicked();

@@ -50,6 +50,7 @@ private slots:
     void closeButtonStartsFade();
     void closeButtonDuringFadeChangesNothing();
     void parentDeletedWhileQueued();
+    void toastOverHiddenWindowStepsAside();
 
 private:
     QWidget *window = nullptr;
@@ -213,6 +214,29 @@ void TestMessageBox::parentDeletedWhileQueued()
     QCOMPARE(head->nextToast(), nullptr);
     QVERIFY(head->isVisible());
     QVERIFY(head->isDisplayTimerRunning());
+}
+
+void TestMessageBox::toastOverHiddenWindowStepsAside()
+{
+    // A sign-in time-out toast over the login dialog, which a later retry then closes.
+    QWidget dialog;
+    dialog.resize(330, 364);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    MessageBox::showMessage(Error, QStringLiteral("登录失败，请检查网络"), &dialog, true, 100000,
+                            QPoint(16, 118));
+    QPointer<MessageBox> stale = MessageBox::queueHead();
+    QVERIFY(stale);
+    dialog.hide();
+
+    MessageBox::showMessage(Done, QStringLiteral("文件 a.txt 下载完成"), window);
+    MessageBox *head = MessageBox::queueHead();
+    QVERIFY(head);
+    QCOMPARE(head->text(), QStringLiteral("文件 a.txt 下载完成"));
+    QVERIFY(head->isVisible());
+    QVERIFY(head->isDisplayTimerRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(stale.isNull(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(MessageBox::queueHead() == nullptr, 30000);
 }
 
 QTEST_MAIN(TestMessageBox)
