@@ -2,6 +2,20 @@
 
 #include <QNetworkReply>
 
+namespace {
+
+// Aborting a reply that has already failed but not yet finished makes Qt report its error a
+// second time ("Internal problem"); such a reply only needs to go.
+void cancel(QNetworkReply *reply)
+{
+    reply->disconnect();
+    if (reply->isRunning() && reply->error() == QNetworkReply::NoError)
+        reply->abort();
+    reply->deleteLater();
+}
+
+} // namespace
+
 ReplyHolder::~ReplyHolder()
 {
     abort();
@@ -44,9 +58,7 @@ void ReplyHolder::abortAndRelease(QNetworkReply *&reply)
 {
     if (!reply)
         return;
-    reply->disconnect();
-    reply->abort();
-    reply->deleteLater();
+    cancel(reply);
     reply = nullptr;
 }
 
@@ -61,9 +73,5 @@ void ReplyHolder::handleOnce(QNetworkReply *reply, QObject *context, Handler han
         reply->deleteLater();
     });
     // A reply whose requester is gone is not left behind.
-    QObject::connect(context, &QObject::destroyed, reply, [reply]() {
-        reply->disconnect();
-        reply->abort();
-        reply->deleteLater();
-    });
+    QObject::connect(context, &QObject::destroyed, reply, [reply]() { cancel(reply); });
 }

@@ -5,7 +5,36 @@
 
 #include <QNetworkReply>
 #include <QObject>
+#include <QStringList>
+#include <QTcpServer>
 #include <QWidget>
+
+// A loopback port with nobody listening.
+inline quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Qt's complaints about a reply whose error was reported twice ("Internal problem"), recorded
+// from the first call on.
+inline QStringList &doubleErrorReports()
+{
+    static QStringList reports;
+    static QtMessageHandler previous = nullptr;
+    static const bool installed = [] {
+        previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+                if (text.contains(QLatin1String("Internal problem")))
+                    reports.append(text);
+                previous(type, context, text);
+            });
+        return true;
+    }();
+    Q_UNUSED(installed)
+    return reports;
+}
 
 // Stands in for the main window in the device tests: it counts network errors and can be
 // given a user and a current device.
