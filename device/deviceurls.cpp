@@ -1,7 +1,23 @@
 #include "device/deviceurls.h"
 
-// Every arg() below is single-pass: paths arrive percent-encoded ("%20", "%E4") and must not
-// be taken for placeholders.
+#include <initializer_list>
+#include <utility>
+
+// Values are joined, never substituted twice: paths arrive percent-encoded ("%20", "%E4")
+// and must not be taken for placeholders.
+
+namespace {
+
+QString parameters(std::initializer_list<std::pair<const char *, QString>> list)
+{
+    QString text;
+    for (const auto &parameter : list)
+        text +=
+            QLatin1Char('&') + QLatin1String(parameter.first) + QLatin1Char('=') + parameter.second;
+    return text;
+}
+
+} // namespace
 
 QString DeviceUrls::userQuery(const DeviceUser &user)
 {
@@ -22,41 +38,47 @@ QString DeviceUrls::dlnaUrl(const DeviceRecord &device, const QString &opt, cons
 QString DeviceUrls::queryDir(const DeviceRecord &device, const DeviceUser &user,
                              const QString &path, int start, int count)
 {
-    return QStringLiteral("%1&start=%2&count=%3&path=%4")
-        .arg(dlnaUrl(device, QStringLiteral("querydir"), user), QString::number(start),
-             QString::number(count), path);
+    return dlnaUrl(device, QStringLiteral("querydir"), user) +
+           parameters({{"start", QString::number(start)},
+                       {"count", QString::number(count)},
+                       {"path", path}});
 }
 
 QString DeviceUrls::fileList(const DeviceRecord &device, const DeviceUser &user, int type,
                              int start, int count)
 {
-    return QStringLiteral("%1&type=%2&start=%3&count=%4&sortby=time&sorttype=down&businesstype=1")
-        .arg(dlnaUrl(device, QStringLiteral("get"), user), QString::number(type),
-             QString::number(start), QString::number(count));
+    return dlnaUrl(device, QStringLiteral("get"), user) +
+           parameters({{"type", QString::number(type)},
+                       {"start", QString::number(start)},
+                       {"count", QString::number(count)}}) +
+           QStringLiteral("&sortby=time&sorttype=down&businesstype=1");
 }
 
 QString DeviceUrls::fileData(const DeviceRecord &device, const DeviceUser &user,
                              const QString &path, int order, quint64 size)
 {
-    return QStringLiteral("%1&order=%2&size=%3&path=%4")
-        .arg(dlnaUrl(device, QStringLiteral("getfiledata"), user), QString::number(order),
-             QString::number(size), path);
+    return dlnaUrl(device, QStringLiteral("getfiledata"), user) +
+           parameters({{"order", QString::number(order)},
+                       {"size", QString::number(size)},
+                       {"path", path}});
 }
 
 QString DeviceUrls::realVideo(const DeviceRecord &device, const DeviceUser &user, int type,
                               int seriesid, int start, int count)
 {
-    return QStringLiteral(
-               "%1&type=%2&start=%3&count=%4&seriesid=%5&sortby=1&sorttype=0&from=0&dpart=")
-        .arg(dlnaUrl(device, QStringLiteral("getrealvideo"), user), QString::number(type),
-             QString::number(start), QString::number(count), QString::number(seriesid));
+    return dlnaUrl(device, QStringLiteral("getrealvideo"), user) +
+           parameters({{"type", QString::number(type)},
+                       {"start", QString::number(start)},
+                       {"count", QString::number(count)},
+                       {"seriesid", QString::number(seriesid)}}) +
+           QStringLiteral("&sortby=1&sorttype=0&from=0&dpart=");
 }
 
 QString DeviceUrls::deleteFiles(const DeviceRecord &device, const DeviceUser &user,
                                 const QString &filelist)
 {
-    return QStringLiteral("%1&filelist=%2")
-        .arg(dlnaUrl(device, QStringLiteral("delfileex"), user), filelist);
+    return dlnaUrl(device, QStringLiteral("delfileex"), user) +
+           parameters({{"filelist", filelist}});
 }
 
 QString DeviceUrls::usbInfo(const DeviceRecord &device, const DeviceUser &user)
