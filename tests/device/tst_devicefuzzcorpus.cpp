@@ -11,7 +11,7 @@ class TestDeviceFuzzCorpus : public QObject
     Q_OBJECT
 
 private:
-    using Entry = int (*)(const uint8_t *, size_t);
+    using Entry = void (*)(const QByteArray &);
 
     static void replay(const QString &folder, Entry entry)
     {
@@ -22,16 +22,14 @@ private:
             QFile file(dir.filePath(name));
             QVERIFY(file.open(QIODevice::ReadOnly));
             const QByteArray data = file.readAll();
-            const auto *bytes = reinterpret_cast<const uint8_t *>(data.constData());
-            entry(bytes, size_t(data.size()));
+            entry(data);
             for (int length = 0; length < data.size(); ++length)
-                entry(bytes, size_t(length));
+                entry(data.left(length));
             for (int i = 0; i < data.size(); ++i) {
                 for (const char c : {'\0', '"', '}', '9', '-', '%', '\xff'}) {
                     QByteArray changed = data;
                     changed[i] = c;
-                    entry(reinterpret_cast<const uint8_t *>(changed.constData()),
-                          size_t(changed.size()));
+                    entry(changed);
                 }
             }
         }

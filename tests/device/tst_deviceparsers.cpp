@@ -11,33 +11,6 @@ class TestDeviceParsers : public QObject
     Q_OBJECT
 
 private slots:
-    void boundQueryRequest()
-    {
-        QCOMPARE(BoundDeviceQuery::urlText(QStringLiteral("http://127.0.0.1:18080/"), 880000001),
-                 QStringLiteral(
-                     "http://127.0.0.1:18080/tovrik/user/querydevice?userid=880000001&ct=30&v=2"
-                     "&type=0"));
-        DeviceUser user;
-        user.signedIn = true;
-        user.userId = 42;
-        user.sessionId = QStringLiteral("abc");
-        const auto headers = BoundDeviceQuery::headers(user);
-        QCOMPARE(headers.size(), 3);
-        QCOMPARE(headers.at(0).first, QByteArray("Cookie"));
-        QCOMPARE(headers.at(0).second,
-                 QByteArray("sessionid=abc; userid=42; clientoperationid=81; platform=windows"));
-        QCOMPARE(headers.at(1), qMakePair(QByteArray("Accept-Encoding"), QByteArray("none")));
-        QCOMPARE(headers.at(2),
-                 qMakePair(QByteArray("User-Agent"), QByteArray("Kelvora Client Win32")));
-        const QNetworkRequest request =
-            BoundDeviceQuery::request(QStringLiteral("http://127.0.0.1:1"), user);
-        QCOMPARE(request.url().toString(),
-                 QStringLiteral("http://127.0.0.1:1/tovrik/user/querydevice?userid=42&ct=30&v=2"
-                                "&type=0"));
-        QCOMPARE(request.rawHeaderList(),
-                 (QList<QByteArray>{"Cookie", "Accept-Encoding", "User-Agent"}));
-    }
-
     void boundReplyFull()
     {
         const QByteArray body = R"({"ret":0,"devices":[
@@ -131,26 +104,6 @@ private slots:
         reply = BoundDeviceQuery::parse(
             "{\"ret\":0,\"devices\":[{\"deviceid\":\"a\",\"aliasname\":\"100%\"}]}");
         QCOMPARE(reply.devices.at(0).aliasname, QStringLiteral("100%"));
-    }
-
-    void discoveryRequest()
-    {
-        const QByteArray request = DiscoveryAnswer::request();
-        QCOMPARE(request.size(), 18);
-        QCOMPARE(request, QByteArray("{\"type\":0,\"seq\":1}"));
-    }
-
-    void discoveryAnswer()
-    {
-        const auto answer = DiscoveryAnswer::parse(
-            R"({"id":"TVK1000A00000000003","ip":"127.0.0.1","xctl_port":18087,
-                "mps_port":18088,"http_port":18089,"extra":true})");
-        QVERIFY(answer);
-        QCOMPARE(answer->id, QStringLiteral("TVK1000A00000000003"));
-        QCOMPARE(answer->ip, QStringLiteral("127.0.0.1"));
-        QCOMPARE(answer->xctl_port, quint16(18087));
-        QCOMPARE(answer->mps_port, quint16(18088));
-        QCOMPARE(answer->http_port, quint16(18089));
     }
 
     void discoveryAnswerEdges()

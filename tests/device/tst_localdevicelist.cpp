@@ -129,24 +129,6 @@ private slots:
         while (device.hasPendingDatagrams())
             receiveRequest(&port);
     }
-
-    void answerEdges()
-    {
-        LocalDeviceListWidget list;
-        list.handleAnswer(R"({"id":"TVK0000000001","ip":"127.0.0.1","xctl_port":1,"mps_port":2,
-                              "http_port":3})");
-        QCOMPARE(list.count(), 1);
-        QCOMPARE(list.deviceAt(0)->aliasname, QString());
-        list.handleAnswer(R"({"id":"a","ip":"b","xctl_port":1,"mps_port":2})");
-        list.handleAnswer(R"({"ip":"b","xctl_port":1,"mps_port":2,"http_port":3})");
-        list.handleAnswer("garbage");
-        list.handleAnswer("[1,2]");
-        QCOMPARE(list.count(), 1);
-        // Hostile identifiers are kept as sent.
-        list.handleAnswer(answer(QStringLiteral("../../x"), QStringLiteral("1.2.3.4")));
-        QCOMPARE(list.count(), 2);
-        QCOMPARE(list.deviceAt(1)->deviceid, QStringLiteral("../../x"));
-    }
 };
 
 QTEST_MAIN(TestLocalDeviceList)

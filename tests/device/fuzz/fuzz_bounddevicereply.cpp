@@ -2,9 +2,8 @@
 
 #include "device/bounddevicequery.h"
 
-int fuzzBoundDeviceReply(const uint8_t *data, size_t size)
+void fuzzBoundDeviceReply(const QByteArray &body)
 {
-    const QByteArray body(reinterpret_cast<const char *>(data), int(size));
     const BoundDeviceQuery::Reply reply = BoundDeviceQuery::parse(body);
     if (!reply.ok && !reply.devices.isEmpty())
         __builtin_trap();
@@ -15,12 +14,6 @@ int fuzzBoundDeviceReply(const uint8_t *data, size_t size)
         if (device.aliasname.isEmpty() && device.deviceid.size() > 14)
             __builtin_trap();
     }
-    return 0;
 }
 
-#ifdef KELVORA_FUZZ_ENTRY
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    return fuzzBoundDeviceReply(data, size);
-}
-#endif
+KELVORA_FUZZ_TARGET(fuzzBoundDeviceReply)

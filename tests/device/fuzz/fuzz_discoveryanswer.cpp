@@ -3,12 +3,11 @@
 #include "device/devicepath.h"
 #include "device/discoveryanswer.h"
 
-int fuzzDiscoveryAnswer(const uint8_t *data, size_t size)
+void fuzzDiscoveryAnswer(const QByteArray &payload)
 {
-    const QByteArray payload(reinterpret_cast<const char *>(data), int(size));
     const auto answer = DiscoveryAnswer::parse(payload);
     if (!answer)
-        return 0;
+        return;
     // The identifier comes from any host on the LAN: its folder name must stay one plain
     // component.
     const QString name = safeDevicePathComponent(answer->id);
@@ -20,12 +19,6 @@ int fuzzDiscoveryAnswer(const uint8_t *data, size_t size)
             c == QLatin1Char('\\'))
             __builtin_trap();
     }
-    return 0;
 }
 
-#ifdef KELVORA_FUZZ_ENTRY
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    return fuzzDiscoveryAnswer(data, size);
-}
-#endif
+KELVORA_FUZZ_TARGET(fuzzDiscoveryAnswer)

@@ -2,12 +2,11 @@
 
 #include "device/usbinfo.h"
 
-int fuzzUsbInfo(const uint8_t *data, size_t size)
+void fuzzUsbInfo(const QByteArray &body)
 {
-    const QByteArray body(reinterpret_cast<const char *>(data), int(size));
     const auto info = UsbInfo::parse(body);
     if (!info)
-        return 0;
+        return;
     if (info->freeSpace() > info->total)
         __builtin_trap();
     quint64 largest = 0;
@@ -17,12 +16,6 @@ int fuzzUsbInfo(const uint8_t *data, size_t size)
         __builtin_trap();
     if (info->sizeText().isEmpty())
         __builtin_trap();
-    return 0;
 }
 
-#ifdef KELVORA_FUZZ_ENTRY
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    return fuzzUsbInfo(data, size);
-}
-#endif
+KELVORA_FUZZ_TARGET(fuzzUsbInfo)
