@@ -11,6 +11,7 @@
 #include "device/deviceitem.h"
 #include "device/deviceselection.h"
 #include "device/localdevicelistwidget.h"
+#include "device/networkerrortext.h"
 #include "device/userdevicelistwidget.h"
 #include "platform/settingsstore.h"
 #include "platform/singleinstance.h"
@@ -474,9 +475,10 @@ void MainWidget::restoreCurrentDevice()
         MessageBox::showMessage(Done, tr("设备列表已刷新"), this, true, 2000);
         return;
     }
-    currentDevId = settingsStore->value(QStringLiteral("settings/curr_devid")).toString();
-    if (QListWidgetItem *item =
-            DeviceSelection::restoreTarget(ui->userDeviceListWidget, currentDevId))
+    // Set only through selectDevice: with no bound devices the current device stays as it
+    // was, and currentDevice() never changes without currentDeviceChanged().
+    const QString storedId = settingsStore->value(QStringLiteral("settings/curr_devid")).toString();
+    if (QListWidgetItem *item = DeviceSelection::restoreTarget(ui->userDeviceListWidget, storedId))
         selectDevice(item);
 }
 
@@ -490,14 +492,9 @@ void MainWidget::OnTaskChanged(Task *task) {}
 
 void MainWidget::networkError(QNetworkReply::NetworkError code)
 {
-    QString text;
-    if (code == QNetworkReply::ConnectionRefusedError)
-        text = tr("连接被拒绝，请检查设备是否在线");
-    else if (code == QNetworkReply::TimeoutError)
-        text = tr("连接超时");
-    else
-        return;
-    MessageBox::showMessage(Error, text, this, false, 2000);
+    const QString text = networkErrorText(code);
+    if (!text.isEmpty())
+        MessageBox::showMessage(Error, text, this, false, 2000);
 }
 
 void MainWidget::downloadButtonClicked() {}
