@@ -1,6 +1,5 @@
 #include "device/bounddevicequery.h"
 #include "device/discoveryanswer.h"
-#include "device/jsonnumbers.h"
 #include "device/networkerrortext.h"
 #include "device/usbinfo.h"
 
@@ -220,16 +219,6 @@ private slots:
         QFETCH(quint64, bytes);
         QFETCH(QString, text);
         QCOMPARE(formatDiskSize(bytes), text);
-    }
-
-    void numbers()
-    {
-        QCOMPARE(JsonNumbers::toInt(QJsonValue(3.0)), 3);
-        QCOMPARE(JsonNumbers::toInt(QJsonValue(3.5)), 0);
-        QCOMPARE(JsonNumbers::toInt(QJsonValue(1e12)), 0);
-        QCOMPARE(JsonNumbers::toInt(QJsonValue(QStringLiteral("3"))), 0);
-        QCOMPARE(JsonNumbers::toInt(QJsonValue()), 0);
-        QCOMPARE(JsonNumbers::toSize(QJsonValue(QStringLiteral(" 12 "))), 12ULL);
     }
 
     void networkErrorTexts()

@@ -151,23 +151,6 @@ private slots:
                                 "&opt=recursive_mkdir&resp_t=2&x-qm-devid=ID%1%2&x-qm-pri=1"
                                 "&x-qm-port=18081&dirpath=/x%2&userid=0&username=0"));
     }
-
-    void tolerantUrl()
-    {
-        const QUrl url = DeviceUrls::toUrl(QStringLiteral(
-            "http://127.0.0.1:1/dlna.csp?opt=querydir&path=/a%20b/c d/中&username=演示"));
-        QVERIFY(url.isValid());
-        QCOMPARE(url.host(), QStringLiteral("127.0.0.1"));
-        QCOMPARE(url.port(), 1);
-        // Already-encoded text is kept; blanks and non-ASCII go out as UTF-8 escapes.
-        QCOMPARE(url.toEncoded(),
-                 QByteArray("http://127.0.0.1:1/dlna.csp?opt=querydir&path=/a%20b/c%20d/"
-                            "%E4%B8%AD&username=%E6%BC%94%E7%A4%BA"));
-        // "|" of a delete list and "+" are carried.
-        const QUrl del = DeviceUrls::toUrl(QStringLiteral("http://h:2/d?filelist=/a+b|/c"));
-        QVERIFY(del.toEncoded().endsWith("filelist=/a+b%7C/c") ||
-                del.toEncoded().endsWith("filelist=/a+b|/c"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestDeviceUrls)
