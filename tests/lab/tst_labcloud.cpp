@@ -1,17 +1,11 @@
 // The cloud-disk site stand-in: its pages, the two services and the downloads they hand out.
-#include "tests/support/httpsync.h"
-#include "tests/support/labprocess.h"
+#include "labtest.h"
 
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QUrlQuery>
 #include <QtTest>
 
 namespace {
-
-const QByteArray kForm = "application/x-www-form-urlencoded";
 
 QByteArray form(const QList<QPair<QString, QString>> &fields)
 {
@@ -19,11 +13,6 @@ QByteArray form(const QList<QPair<QString, QString>> &fields)
     for (const auto &f : fields)
         q.addQueryItem(f.first, QString::fromLatin1(QUrl::toPercentEncoding(f.second)));
     return q.query(QUrl::FullyEncoded).toLatin1();
-}
-
-QJsonObject json(const HttpSync::Result &r)
-{
-    return QJsonDocument::fromJson(r.body).object();
 }
 
 } // namespace
@@ -43,6 +32,10 @@ private:
     {
         return QStringLiteral("http://127.0.0.1:%1%2").arg(lab_.cloudPort()).arg(path);
     }
+    int errnoOf(HttpSync &http, const char *service, const QByteArray &body)
+    {
+        return http.post(url(service), body).json().value("errno").toInt(-99);
+    }
     LabProcess lab_;
     HttpSync signedIn_;
 };
@@ -50,13 +43,11 @@ private:
 void TestLabCloud::initTestCase()
 {
     QVERIFY2(lab_.startSample(), qPrintable(lab_.lastError()));
-    QCOMPARE(signedIn_
-                 .post(HttpSync::url(url("/login")),
-                       form({{"username", "demo"}, {"password", "wrong"}}), kForm)
+    QCOMPARE(signedIn_.post(url("/login"), form({{"username", "demo"}, {"password", "wrong"}}))
                  .header("Location"),
              QByteArray("/?error=1"));
-    const HttpSync::Result login = signedIn_.post(
-        HttpSync::url(url("/login")), form({{"username", "demo"}, {"password", "demo123"}}), kForm);
+    const HttpSync::Result login =
+        signedIn_.post(url("/login"), form({{"username", "demo"}, {"password", "demo123"}}));
     QCOMPARE(login.status, 302);
     QCOMPARE(login.header("Location"), QByteArray("/my/"));
     QVERIFY(login.header("Set-Cookie").startsWith("yp_session="));
@@ -65,13 +56,13 @@ void TestLabCloud::initTestCase()
 void TestLabCloud::pagesCarryTheObjectsTheScriptUses()
 {
     HttpSync anonymous;
-    const HttpSync::Result home = anonymous.get(HttpSync::url(url("/")));
+    const HttpSync::Result home = anonymous.get(url("/"));
     QCOMPARE(home.status, 200);
     for (const char *needle : {"container", "login-panel", "wrap clearfix", "follow-us"})
         QVERIFY2(home.body.contains(needle), needle);
     // Signed-in pages only with the session; the home page otherwise.
-    QCOMPARE(anonymous.get(HttpSync::url(url("/my/"))).status, 302);
-    const HttpSync::Result my = signedIn_.get(HttpSync::url(url("/my/?path=/我的图片")));
+    QCOMPARE(anonymous.get(url("/my/")).status, 302);
+    const HttpSync::Result my = signedIn_.get(url("/my/?path=/我的图片"));
     QCOMPARE(my.status, 200);
     for (const char *needle : {"id=\"listHolder\"", "id=\"list\"", "id=\"topPanel\"",
                                "id=\"tbNew\"", "id=\"x-yp-3\"", "data-nid=", "云端 风景.jpg"})
@@ -81,7 +72,7 @@ void TestLabCloud::pagesCarryTheObjectsTheScriptUses()
     auto it = script.globalMatch(QString::fromUtf8(my.body));
     QByteArray scripts;
     while (it.hasNext()) {
-        const HttpSync::Result r = signedIn_.get(HttpSync::url(url(it.next().captured(1))));
+        const HttpSync::Result r = signedIn_.get(url(it.next().captured(1)));
         QCOMPARE(r.status, 200);
         scripts += r.body;
     }
@@ -93,35 +84,28 @@ void TestLabCloud::pagesCarryTheObjectsTheScriptUses()
 void TestLabCloud::servicesNeedSignIn()
 {
     HttpSync anonymous;
-    QCOMPARE(json(anonymous.post(HttpSync::url(url("/file/getList")), form({{"path", "/"}}), kForm))
-                 .value("errno")
-                 .toInt(),
-             1001);
-    QCOMPARE(json(anonymous.post(HttpSync::url(url("/file/download")),
-                                 form({{"nid", "x"}, {"fname", "x"}, {"ajax", "1"}}), kForm))
-                 .value("errno")
-                 .toInt(),
-             1001);
+    QCOMPARE(errnoOf(anonymous, "/file/getList", form({{"path", "/"}})), 1001);
+    QCOMPARE(
+        errnoOf(anonymous, "/file/download", form({{"nid", "x"}, {"fname", "x"}, {"ajax", "1"}})),
+        1001);
     // A nid that names a path out of the user's folder, or nothing.
     const QString out = QString::fromLatin1(
         QByteArray("/../../lab.json")
             .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
     for (const QString &nid : {out, QStringLiteral("bm8tc3VjaA")})
-        QCOMPARE(json(signedIn_.post(HttpSync::url(url("/file/download")),
-                                     form({{"nid", nid}, {"fname", "x"}, {"ajax", "1"}}), kForm))
-                     .value("errno")
-                     .toInt(),
+        QCOMPARE(errnoOf(signedIn_, "/file/download",
+                         form({{"nid", nid}, {"fname", "x"}, {"ajax", "1"}})),
                  2001);
-    QCOMPARE(anonymous.get(HttpSync::url(url("/dl/" + out + "/lab.json?t=x"))).status, 403);
+    QCOMPARE(anonymous.get(url("/dl/" + out + "/lab.json?t=x")).status, 403);
 }
 
 void TestLabCloud::listAndDownloadWithRange()
 {
     // The list comes as text that the page evaluates; it is JSON.
-    const HttpSync::Result list = signedIn_.post(HttpSync::url(url("/file/getList")),
-                                                 form({{"path", "/"}, {"field", "x"}}), kForm);
+    const HttpSync::Result list =
+        signedIn_.post(url("/file/getList"), form({{"path", "/"}, {"field", "x"}}));
     QCOMPARE(list.status, 200);
-    const QJsonObject listed = json(list);
+    const QJsonObject listed = list.json();
     QCOMPARE(listed.value("errno").toInt(), 0);
     QJsonObject big;
     for (const QJsonValue &v : listed.value("data").toArray())
@@ -130,10 +114,12 @@ void TestLabCloud::listAndDownloadWithRange()
     QCOMPARE(big.value("isDir").toInt(), 0);
     QCOMPARE(big.value("path").toString(), QStringLiteral("/big file 4MB.bin"));
 
-    const QJsonObject address = json(signedIn_.post(
-        HttpSync::url(url("/file/download")),
-        form({{"nid", big.value("nid").toString()}, {"fname", "big file 4MB.bin"}, {"ajax", "1"}}),
-        kForm));
+    const QJsonObject address =
+        signedIn_
+            .post(url("/file/download"), form({{"nid", big.value("nid").toString()},
+                                               {"fname", "big file 4MB.bin"},
+                                               {"ajax", "1"}}))
+            .json();
     QCOMPARE(address.value("errno").toInt(), 0);
     const QJsonObject data = address.value("data").toObject();
     const qint64 size = data.value("size").toVariant().toLongLong();

@@ -37,25 +37,19 @@ HttpSync::Result HttpSync::wait(QNetworkReply *reply,
     if (sink)
         QObject::connect(reply, &QNetworkReply::readyRead,
                          [reply, &sink] { sink(reply->readAll()); });
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(timeoutMs_);
+    QTimer::singleShot(timeoutMs_, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
         loop.exec();
-    if (!reply->isFinished()) {
+    const bool late = !reply->isFinished();
+    if (late)
         reply->abort();
-        r.error = QNetworkReply::TimeoutError;
-    } else {
-        r.error = reply->error();
-    }
+    r.error = late ? QNetworkReply::TimeoutError : reply->error();
     r.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (sink)
         sink(reply->readAll());
     else
         r.body = reply->readAll();
-    for (const auto &h : reply->rawHeaderPairs())
-        r.headers.append(h);
+    r.headers = reply->rawHeaderPairs();
     reply->disconnect();
     reply->deleteLater();
     return r;

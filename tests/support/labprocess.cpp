@@ -1,17 +1,13 @@
 #include "tests/support/labprocess.h"
 
+#include "tests/support/httpsync.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QThread>
-#include <QTimer>
 
 namespace {
 
@@ -23,29 +19,10 @@ QByteArray readFile(const QString &path)
 
 QString keyOf(const QJsonObject &o)
 {
-    if (o.contains(QLatin1String("id")))
-        return o.value(QLatin1String("id")).toString();
-    return o.value(QLatin1String("name")).toString();
+    return o.value(QLatin1String(o.contains(QLatin1String("id")) ? "id" : "name")).toString();
 }
 
-} // namespace
-
-LabProcess::LabProcess() = default;
-
-LabProcess::~LabProcess()
-{
-    stop();
-}
-
-QString LabProcess::labBinary()
-{
-    QString dir = qEnvironmentVariable("KELVORA_BIN_DIR");
-    if (dir.isEmpty())
-        dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
-    return QDir(dir).absoluteFilePath(QStringLiteral("tovrik-lab"));
-}
-
-QJsonObject LabProcess::merged(const QJsonObject &base, const QJsonObject &overrides)
+QJsonObject merged(const QJsonObject &base, const QJsonObject &overrides)
 {
     QJsonObject out = base;
     for (auto it = overrides.begin(); it != overrides.end(); ++it) {
@@ -73,7 +50,8 @@ QJsonObject LabProcess::merged(const QJsonObject &base, const QJsonObject &overr
     return out;
 }
 
-QJsonValue LabProcess::withFreePorts(const QJsonValue &config)
+// Every "port" and "*_port" number becomes 0.
+QJsonValue withFreePorts(const QJsonValue &config)
 {
     if (config.isArray()) {
         QJsonArray a = config.toArray();
@@ -81,28 +59,30 @@ QJsonValue LabProcess::withFreePorts(const QJsonValue &config)
             a[i] = withFreePorts(a[i]);
         return a;
     }
-    if (!config.isObject())
-        return config;
     QJsonObject o = config.toObject();
     for (auto it = o.begin(); it != o.end(); ++it) {
-        const QString key = it.key();
-        if ((key == QLatin1String("port") || key.endsWith(QLatin1String("_port"))) &&
-            it.value().isDouble())
-            it.value() = 0;
-        else
-            it.value() = withFreePorts(it.value());
+        const bool port =
+            it.key() == QLatin1String("port") || it.key().endsWith(QLatin1String("_port"));
+        it.value() = port && it.value().isDouble() ? QJsonValue(0) : withFreePorts(it.value());
     }
-    return o;
+    return config.isObject() ? QJsonValue(o) : config;
 }
 
-bool LabProcess::startSample(const QJsonObject &overrides, int timeoutMs)
+} // namespace
+
+QString LabProcess::labBinary()
+{
+    QString dir = qEnvironmentVariable("KELVORA_BIN_DIR");
+    if (dir.isEmpty())
+        dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../bin");
+    return QDir(dir).absoluteFilePath(QStringLiteral("tovrik-lab"));
+}
+
+bool LabProcess::startSample(const QJsonObject &overrides, const QStringList &arguments,
+                             int timeoutMs)
 {
     stop();
     dir_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/lab-XXXXXX"));
-    if (!dir_->isValid()) {
-        error_ = QStringLiteral("no temporary folder");
-        return false;
-    }
     sampleDir_ = dir_->path() + QStringLiteral("/sample");
     QProcess sample;
     sample.setProcessChannelMode(QProcess::MergedChannels);
@@ -116,38 +96,33 @@ bool LabProcess::startSample(const QJsonObject &overrides, int timeoutMs)
     }
     const QJsonDocument doc =
         QJsonDocument::fromJson(readFile(sampleDir_ + QStringLiteral("/lab.json")));
-    if (!doc.isObject()) {
-        error_ = QStringLiteral("the sample configuration is not JSON");
-        return false;
-    }
-    const QJsonObject config = merged(withFreePorts(doc.object()).toObject(), overrides);
     const QString path = sampleDir_ + QStringLiteral("/lab-test.json");
     QFile out(path);
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(QJsonDocument(config).toJson(QJsonDocument::Indented)) < 0) {
-        error_ = QStringLiteral("cannot write %1").arg(path);
+    if (!doc.isObject() || !out.open(QIODevice::WriteOnly) ||
+        out.write(
+            QJsonDocument(merged(withFreePorts(doc.object()).toObject(), overrides)).toJson()) <
+            0) {
+        error_ = QStringLiteral("cannot turn the sample into %1").arg(path);
         return false;
     }
     out.close();
-    return start(path, timeoutMs);
+    return start(path, arguments, timeoutMs);
 }
 
-bool LabProcess::start(const QString &configPath, int timeoutMs)
+bool LabProcess::start(const QString &configPath, const QStringList &arguments, int timeoutMs)
 {
-    if (isRunning())
-        stop();
+    stop();
     if (!dir_) {
         dir_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/lab-XXXXXX"));
         sampleDir_.clear();
     }
-    stdoutPath_ = dir_->path() + QStringLiteral("/lab.out");
-    stderrPath_ = dir_->path() + QStringLiteral("/lab.err");
-    QFile::remove(stdoutPath_);
-    QFile::remove(stderrPath_);
+    const QString stdoutPath = dir_->path() + QStringLiteral("/lab.out");
+    QFile::remove(stdoutPath);
+    QFile::remove(dir_->path() + QStringLiteral("/lab.err"));
     ready_ = QJsonObject();
-    process_.setStandardOutputFile(stdoutPath_);
-    process_.setStandardErrorFile(stderrPath_);
-    process_.start(labBinary(), {QStringLiteral("--config"), configPath});
+    process_.setStandardOutputFile(stdoutPath);
+    process_.setStandardErrorFile(dir_->path() + QStringLiteral("/lab.err"));
+    process_.start(labBinary(), QStringList{QStringLiteral("--config"), configPath} + arguments);
     if (!process_.waitForStarted(timeoutMs)) {
         error_ = QStringLiteral("cannot start %1").arg(labBinary());
         return false;
@@ -155,16 +130,14 @@ bool LabProcess::start(const QString &configPath, int timeoutMs)
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < timeoutMs) {
-        for (const QByteArray &line : readFile(stdoutPath_).split('\n')) {
-            if (!line.startsWith("LAB READY "))
-                continue;
-            ready_ = QJsonDocument::fromJson(line.mid(10)).object();
+        for (const QByteArray &line : readFile(stdoutPath).split('\n')) {
+            if (line.startsWith("LAB READY "))
+                ready_ = QJsonDocument::fromJson(line.mid(10)).object();
             if (!ready_.isEmpty())
                 return true;
         }
-        if (process_.state() == QProcess::NotRunning) {
-            error_ =
-                QStringLiteral("the lab ended: ") + QString::fromLocal8Bit(readFile(stderrPath_));
+        if (!isRunning()) {
+            error_ = QStringLiteral("the lab ended: ") + requestLog().join(QLatin1Char('\n'));
             return false;
         }
         process_.waitForFinished(50);
@@ -174,41 +147,25 @@ bool LabProcess::start(const QString &configPath, int timeoutMs)
     return false;
 }
 
-void LabProcess::stop()
+bool LabProcess::stop()
 {
-    if (process_.state() == QProcess::NotRunning)
-        return;
+    if (!isRunning())
+        return true;
     process_.terminate();
     if (!process_.waitForFinished(5000)) {
         process_.kill();
         process_.waitForFinished(5000);
+        return false;
     }
+    return process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
 }
 
-bool LabProcess::isRunning() const
+QString LabProcess::url(int port) const
 {
-    return process_.state() != QProcess::NotRunning;
-}
-
-QString LabProcess::host() const
-{
-    const QString h = ready_.value(QLatin1String("host")).toString();
-    return h.isEmpty() ? QStringLiteral("127.0.0.1") : h;
-}
-
-int LabProcess::accountPort() const
-{
-    return ready_.value(QLatin1String("account_port")).toInt();
-}
-
-int LabProcess::relayPort() const
-{
-    return ready_.value(QLatin1String("relay_port")).toInt();
-}
-
-int LabProcess::cloudPort() const
-{
-    return ready_.value(QLatin1String("cloud_port")).toInt();
+    const QString host = ready_.value(QLatin1String("host")).toString();
+    return QStringLiteral("http://%1:%2")
+        .arg(host.isEmpty() ? QStringLiteral("127.0.0.1") : host)
+        .arg(port);
 }
 
 QJsonObject LabProcess::device(const QString &id) const
@@ -219,51 +176,20 @@ QJsonObject LabProcess::device(const QString &id) const
     return QJsonObject();
 }
 
-QString LabProcess::accountUrl() const
-{
-    return QStringLiteral("http://%1:%2").arg(host()).arg(accountPort());
-}
-
-QString LabProcess::relayUrl() const
-{
-    return QStringLiteral("http://%1:%2").arg(host()).arg(relayPort());
-}
-
-QString LabProcess::deviceUrl(const QString &id, const QString &service) const
-{
-    return QStringLiteral("http://%1:%2")
-        .arg(host())
-        .arg(device(id).value(service + QStringLiteral("_port")).toInt());
-}
-
 QStringList LabProcess::requestLog() const
 {
-    QStringList lines;
-    for (const QByteArray &line : readFile(stderrPath_).split('\n'))
-        if (!line.isEmpty())
-            lines << QString::fromUtf8(line);
-    return lines;
+    if (!dir_)
+        return {};
+    return QString::fromUtf8(readFile(dir_->path() + QStringLiteral("/lab.err")))
+        .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 bool LabProcess::setFaults(const QJsonObject &faults, int timeoutMs)
 {
-    QNetworkAccessManager nam;
-    QNetworkRequest req(QUrl(accountUrl() + QStringLiteral("/lab/faults")));
-    req.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    QNetworkReply *reply = nam.post(req, QJsonDocument(faults).toJson(QJsonDocument::Compact));
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    const bool ok = reply->isFinished() && reply->error() == QNetworkReply::NoError;
-    if (!ok)
-        error_ = reply->errorString() + QLatin1Char(' ') + QString::fromUtf8(reply->readAll());
-    reply->abort();
-    reply->deleteLater();
-    return ok;
-}
-
-QString LabProcess::sampleDir() const
-{
-    return sampleDir_;
+    const HttpSync::Result r = HttpSync(timeoutMs).post(
+        QUrl(accountUrl() + QStringLiteral("/lab/faults")),
+        QJsonDocument(faults).toJson(QJsonDocument::Compact), "application/json");
+    if (r.error != 0)
+        error_ = QStringLiteral("%1 %2").arg(r.error).arg(QString::fromUtf8(r.body));
+    return r.error == 0;
 }
