@@ -45,8 +45,7 @@ private slots:
     void queueShowsOneAfterAnother();
     void duplicateTextIsDropped();
     void widthRule();
-    void defaultDurationAndPosition();
-    void explicitPosition();
+    void defaultsAndOptions();
     void closeButtonStartsFade();
     void closeButtonDuringFadeChangesNothing();
     void parentDeletedWhileQueued();
@@ -142,8 +141,9 @@ void TestMessageBox::widthRule()
     QCOMPARE(longToast->y(), 650 - 40 - 20);
 }
 
-void TestMessageBox::defaultDurationAndPosition()
+void TestMessageBox::defaultsAndOptions()
 {
+    // By default: two seconds, centred 20 px above the bottom, no close button.
     MessageBox::showMessage(Info, QStringLiteral("默认"), window);
     MessageBox *toast = MessageBox::queueHead();
     QCOMPARE(toast->duration(), 2000);
@@ -151,18 +151,13 @@ void TestMessageBox::defaultDurationAndPosition()
     QVERIFY(!toast->isFading());
     QCOMPARE(toast->pos(), QPoint((920 - 300) / 2, 650 - 40 - 20));
     QVERIFY(toast->findChild<QPushButton *>("closeButton")->isHidden());
-    MessageBox::showMessage(Info, QStringLiteral("五秒"), window, false, 5000);
-    QCOMPARE(toast->nextToast()->duration(), 5000);
-}
-
-void TestMessageBox::explicitPosition()
-{
-    MessageBox::showMessage(Error, QStringLiteral("位置"), window, true, 2000, QPoint(16, 118));
-    QCOMPARE(MessageBox::queueHead()->pos(), QPoint(16, 118));
-    QCOMPARE(MessageBox::queueHead()->parentWidget(), window);
-    QVERIFY(MessageBox::queueHead()->findChild<QPushButton *>("closeButton")->isVisible());
-    QCOMPARE(MessageBox::queueHead()->findChild<QLabel *>("msgLabel")->text(),
-             QStringLiteral("位置"));
+    MessageBox::showMessage(Error, QStringLiteral("位置"), window, true, 5000, QPoint(16, 118));
+    MessageBox *next = toast->nextToast();
+    QCOMPARE(next->duration(), 5000);
+    QCOMPARE(next->pos(), QPoint(16, 118));
+    QCOMPARE(next->parentWidget(), window);
+    QVERIFY(!next->findChild<QPushButton *>("closeButton")->isHidden());
+    QCOMPARE(next->findChild<QLabel *>("msgLabel")->text(), QStringLiteral("位置"));
 }
 
 void TestMessageBox::closeButtonStartsFade()
