@@ -12,10 +12,8 @@ private slots:
     void urlOverrides();
     void malformedUrlFallsBack_data();
     void malformedUrlFallsBack();
-    void parsesGoodTargets_data();
-    void parsesGoodTargets();
-    void rejectsBadTargets_data();
-    void rejectsBadTargets();
+    void discoveryTargets_data();
+    void discoveryTargets();
     void discoveryFromEnvironment();
 };
 
@@ -66,53 +64,39 @@ void TestEndpoints::malformedUrlFallsBack()
     QCOMPARE(deviceManagerUrl(), QStringLiteral("http://127.0.0.1:18080"));
 }
 
-void TestEndpoints::parsesGoodTargets_data()
+void TestEndpoints::discoveryTargets_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("address"); // empty: refused
     QTest::addColumn<int>("port");
-    QTest::newRow("loopback") << "127.0.0.1:9"
-                              << "127.0.0.1" << 9;
-    QTest::newRow("other host") << "127.0.0.2:19000"
-                                << "127.0.0.2" << 19000;
-    QTest::newRow("highest port") << "127.0.0.1:65535"
-                                  << "127.0.0.1" << 65535;
-    QTest::newRow("ipv6") << "[::1]:19000"
-                          << "::1" << 19000;
-    QTest::newRow("localhost") << "localhost:19001"
-                               << "127.0.0.1" << 19001;
-    QTest::newRow("blanks") << " 127.0.0.1:5 "
-                            << "127.0.0.1" << 5;
-}
-
-void TestEndpoints::parsesGoodTargets()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, address);
-    QFETCH(int, port);
-    DiscoveryTarget target;
-    QVERIFY(parseDiscoveryTarget(text, &target));
-    QCOMPARE(target.address, QHostAddress(address));
-    QCOMPARE(int(target.port), port);
-}
-
-void TestEndpoints::rejectsBadTargets_data()
-{
-    QTest::addColumn<QString>("text");
+    const struct
+    {
+        const char *text, *address;
+        int port;
+    } good[] = {{"127.0.0.1:9", "127.0.0.1", 9},         {"127.0.0.2:19000", "127.0.0.2", 19000},
+                {"127.0.0.1:65535", "127.0.0.1", 65535}, {"[::1]:19000", "::1", 19000},
+                {"localhost:19001", "127.0.0.1", 19001}, {" 127.0.0.1:5 ", "127.0.0.1", 5}};
+    for (const auto &g : good)
+        QTest::newRow(g.text) << QString::fromLatin1(g.text) << QString::fromLatin1(g.address)
+                              << g.port;
     for (const char *bad :
          {"", "127.0.0.1", "127.0.0.1:", ":19000", "127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:-1",
           "127.0.0.1:+5", "127.0.0.1:19000x", "127.0.0.1:abc", "999.1.1.1:5", "example.test:19000",
           "::1:19000", "[::1]", "127.0.0.1:19000:1"})
-        QTest::newRow(bad) << QString::fromLatin1(bad);
+        QTest::newRow(bad) << QString::fromLatin1(bad) << QString() << 0;
 }
 
-void TestEndpoints::rejectsBadTargets()
+void TestEndpoints::discoveryTargets()
 {
     QFETCH(QString, text);
+    QFETCH(QString, address);
+    QFETCH(int, port);
+    // A refused text leaves the target as it was.
     DiscoveryTarget target{QHostAddress(QStringLiteral("10.0.0.1")), 7};
-    QVERIFY(!parseDiscoveryTarget(text, &target));
-    QCOMPARE(target.address, QHostAddress(QStringLiteral("10.0.0.1")));
-    QCOMPARE(target.port, quint16(7));
+    QCOMPARE(parseDiscoveryTarget(text, &target), !address.isEmpty());
+    QCOMPARE(target.address,
+             QHostAddress(address.isEmpty() ? QStringLiteral("10.0.0.1") : address));
+    QCOMPARE(int(target.port), address.isEmpty() ? 7 : port);
 }
 
 void TestEndpoints::discoveryFromEnvironment()

@@ -35,39 +35,22 @@ void TestExtensionSets::lookup_data()
     QTest::addColumn<QString>("extension");
     // The sets holding the extension, in the order document, video, audio, picture, archive.
     QTest::addColumn<QString>("kinds");
-    QTest::newRow("upper-case 3GP") << "clip.3GP"
-                                    << ".3gp"
-                                    << "-va--";
-    QTest::newRow("upper-case ASF") << "talk.ASF"
-                                    << ".asf"
-                                    << "-va--";
-    QTest::newRow("last dot counts") << "backup.tar.GZ"
-                                     << ".gz"
-                                     << "----z";
-    QTest::newRow("picture") << "IMG.0001.JPG"
-                             << ".jpg"
-                             << "---p-";
-    QTest::newRow("document") << "notes.md"
-                              << ".md"
-                              << "d----";
-    QTest::newRow("unknown after the last dot") << "notes.md.bak"
-                                                << ".bak"
-                                                << "-----";
-    QTest::newRow("trailing dot") << "trailing."
-                                  << "."
-                                  << "-----";
-    QTest::newRow("no dot") << "README"
-                            << "readme"
-                            << "-----";
-    QTest::newRow("no dot, looks like an extension") << "mp4"
-                                                     << "mp4"
-                                                     << "-----";
-    QTest::newRow("no dot, chinese") << "照片"
-                                     << "照片"
-                                     << "-----";
-    QTest::newRow("empty") << ""
-                           << ""
-                           << "-----";
+    const char *rows[][4] = {
+        {"upper-case 3GP", "clip.3GP", ".3gp", "-va--"},
+        {"upper-case ASF", "talk.ASF", ".asf", "-va--"},
+        {"last dot counts", "backup.tar.GZ", ".gz", "----z"},
+        {"picture", "IMG.0001.JPG", ".jpg", "---p-"},
+        {"document", "notes.md", ".md", "d----"},
+        {"unknown after the last dot", "notes.md.bak", ".bak", "-----"},
+        {"trailing dot", "trailing.", ".", "-----"},
+        {"no dot", "README", "readme", "-----"},
+        {"no dot, looks like an extension", "mp4", "mp4", "-----"},
+        {"no dot, chinese", "照片", "照片", "-----"},
+        {"empty", "", "", "-----"},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r[0]) << QString::fromUtf8(r[1]) << QString::fromUtf8(r[2])
+                            << QString::fromLatin1(r[3]);
 }
 
 void TestExtensionSets::lookup()

@@ -1,9 +1,12 @@
+// Single instance with real processes: the probe (the program's start-up steps without the main
+// window), then the program itself: its crash report, and a start with a home directory that
+// cannot be written, followed by a second start that ends.
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -17,9 +20,7 @@ class Probe
 public:
     explicit Probe(const QStringList &arguments = {})
     {
-        process.setProgram(QStringLiteral(PROBE_PATH));
-        process.setArguments(arguments);
-        process.start();
+        process.start(QStringLiteral(PROBE_PATH), arguments);
     }
     ~Probe()
     {
@@ -32,32 +33,24 @@ public:
     // The next line of standard output, or empty when the process ended without one.
     QByteArray nextLine()
     {
-        for (;;) {
-            buffer += process.readAllStandardOutput();
-            const int end = buffer.indexOf('\n');
-            if (end >= 0) {
-                const QByteArray line = buffer.left(end);
-                buffer.remove(0, end + 1);
-                return line;
-            }
-            if (process.state() == QProcess::NotRunning || !process.waitForReadyRead(guard)) {
-                buffer += process.readAllStandardOutput();
-                if (buffer.indexOf('\n') < 0)
-                    return QByteArray();
-            }
+        while (!process.canReadLine() && process.state() != QProcess::NotRunning &&
+               process.waitForReadyRead(guard)) {
         }
+        return process.readLine().trimmed();
     }
 
+    // Ended normally with exit code 0.
     bool finish()
     {
-        return process.state() == QProcess::NotRunning || process.waitForFinished(guard);
+        if (process.state() != QProcess::NotRunning && !process.waitForFinished(guard))
+            return false;
+        return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     }
 
     // Ends a first instance the normal way.
     void quit() { process.closeWriteChannel(); }
 
     QProcess process;
-    QByteArray buffer;
 };
 
 QString keyFile()
@@ -70,16 +63,14 @@ QString keyFile()
 int segmentId()
 {
     const QString file = keyFile();
-    if (file.isEmpty())
-        return -1;
-    const key_t key = ftok(QFile::encodeName(file).constData(), 'Q');
+    const key_t key = file.isEmpty() ? -1 : ftok(QFile::encodeName(file).constData(), 'Q');
     return key == -1 ? -1 : shmget(key, 0, 0);
 }
 
 int attachCount(int id)
 {
     struct shmid_ds info;
-    return shmctl(id, IPC_STAT, &info) == 0 ? int(info.shm_nattch) : -1;
+    return id >= 0 && shmctl(id, IPC_STAT, &info) == 0 ? int(info.shm_nattch) : -1;
 }
 
 QString socketFile()
@@ -87,14 +78,15 @@ QString socketFile()
     return QDir::temp().filePath(QStringLiteral("qm-kelvora-client"));
 }
 
-// A further start finds the first instance, pokes it and ends with 0.
+// A further start finds the first instance, pokes it and ends with 0 by its timer after the
+// poke: no complaint that the first instance was unreachable.
 void pokeFrom(Probe &first)
 {
     Probe second;
     QCOMPARE(second.nextLine(), QByteArray("second"));
     QVERIFY(second.finish());
-    QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.process.exitCode(), 0);
+    const QByteArray errors = second.process.readAllStandardError();
+    QVERIFY2(!errors.contains("unreachable"), errors.constData());
     QCOMPARE(first.nextLine(), QByteArray("poked"));
 }
 
@@ -104,7 +96,6 @@ void quitFirst(Probe &first)
     first.quit();
     QCOMPARE(first.nextLine(), QByteArray("released"));
     QVERIFY(first.finish());
-    QCOMPARE(first.process.exitCode(), 0);
     QVERIFY(keyFile().isEmpty());
 }
 
@@ -115,31 +106,39 @@ class TestSingleInstance : public QObject
     Q_OBJECT
 
 private slots:
-    void secondStartPokesFirstAndQuitsLater();
+    void cleanup();
+    void secondStartPokesFirst();
     void unreachableFirstMakesSecondQuitAtOnce();
     void startAfterKillBecomesFirst();
     void simultaneousStartsHaveOneFirst();
+    void programCrashWritesReport();
+    void unwritableHomeDoesNotStopTheStart();
+
+private:
+    std::unique_ptr<QProcess>
+    startProgram(const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+    // Waits until the program holds the segment; returns the segment's id.
+    int waitForFirst(QProcess *process);
+
+    QList<int> segments; // of the program: a killed one leaves its segment behind
 };
 
-void TestSingleInstance::secondStartPokesFirstAndQuitsLater()
+void TestSingleInstance::cleanup()
+{
+    for (int id : qAsConst(segments))
+        if (attachCount(id) == 0)
+            shmctl(id, IPC_RMID, nullptr);
+    segments.clear();
+}
+
+void TestSingleInstance::secondStartPokesFirst()
 {
     Probe first;
     QCOMPARE(first.nextLine(), QByteArray("first"));
     QVERIFY(QFile::exists(socketFile()));
-
-    QElapsedTimer clock;
-    clock.start();
-    Probe second;
-    QCOMPARE(second.nextLine(), QByteArray("second"));
-    QVERIFY(second.finish());
-    // It lingers for its one second after the poke (coarse timers may fire 5 % early).
-    QVERIFY2(clock.elapsed() >= 950, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.process.exitCode(), 0);
-    QCOMPARE(first.nextLine(), QByteArray("poked"));
-
-    // A second poke works as well: every connection is served.
-    pokeFrom(first);
+    // Twice: every connection is served.
+    for (int i = 0; i < 2 && !QTest::currentTestFailed(); ++i)
+        pokeFrom(first);
     if (QTest::currentTestFailed())
         return;
     quitFirst(first);
@@ -154,8 +153,6 @@ void TestSingleInstance::unreachableFirstMakesSecondQuitAtOnce()
     Probe second;
     QCOMPARE(second.nextLine(), QByteArray("second"));
     QVERIFY(second.finish());
-    QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.process.exitCode(), 0);
     const QByteArray errors = second.process.readAllStandardError();
     QVERIFY2(errors.contains("first instance unreachable: "), errors.constData());
     // Quit on the socket error, not by the fallback timer.
@@ -173,7 +170,7 @@ void TestSingleInstance::startAfterKillBecomesFirst()
     const int staleId = segmentId();
     QVERIFY(staleId >= 0);
     killed->process.kill();
-    QVERIFY(killed->finish());
+    QVERIFY(killed->process.waitForFinished(guard));
     killed.reset();
     // What a killed instance leaves behind on Unix.
     QCOMPARE(attachCount(staleId), 0);
@@ -183,7 +180,6 @@ void TestSingleInstance::startAfterKillBecomesFirst()
     QCOMPARE(next.nextLine(), QByteArray("first"));
     QCOMPARE(attachCount(staleId), -1); // the stale segment is gone
     const int id = segmentId();
-    QVERIFY(id >= 0);
     QCOMPARE(attachCount(id), 1);
 
     // Its server took over the socket name.
@@ -198,35 +194,102 @@ void TestSingleInstance::simultaneousStartsHaveOneFirst()
 {
     for (int round = 0; round < 6; ++round) {
         // Every other round starts over the remains of a killed instance.
-        const bool overStale = round % 2 == 1;
-        if (overStale) {
+        if (round % 2 == 1) {
             Probe killed;
             QCOMPARE(killed.nextLine(), QByteArray("first"));
             killed.process.kill();
-            QVERIFY(killed.finish());
+            QVERIFY(killed.process.waitForFinished(guard));
         }
-        std::unique_ptr<Probe> a = std::make_unique<Probe>();
-        std::unique_ptr<Probe> b = std::make_unique<Probe>();
-        const QByteArray roleA = a->nextLine();
-        const QByteArray roleB = b->nextLine();
+        Probe a, b;
+        const QByteArray roleA = a.nextLine();
+        const QByteArray roleB = b.nextLine();
         QVERIFY2((roleA == "first") != (roleB == "first"),
                  qPrintable(QStringLiteral("round %1: %2 / %3")
                                 .arg(round)
                                 .arg(QString::fromLatin1(roleA), QString::fromLatin1(roleB))));
-        Probe &winner = roleA == "first" ? *a : *b;
-        Probe &loser = roleA == "first" ? *b : *a;
+        Probe &winner = roleA == "first" ? a : b;
+        Probe &loser = roleA == "first" ? b : a;
         QCOMPARE(loser.nextLine(), QByteArray()); // says nothing more and ends
         QVERIFY(loser.finish());
-        QCOMPARE(loser.process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(loser.process.exitCode(), 0);
         winner.quit();
         const QByteArray rest = winner.nextLine();
         // The loser may have reached the server before it quit, or not.
         QVERIFY(rest == "released" || (rest == "poked" && winner.nextLine() == "released"));
         QVERIFY(winner.finish());
-        QCOMPARE(winner.process.exitCode(), 0);
         QVERIFY(keyFile().isEmpty());
     }
+}
+
+std::unique_ptr<QProcess> TestSingleInstance::startProgram(const QProcessEnvironment &env)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(env);
+    process->start(qEnvironmentVariable("KELVORA_BIN_DIR") + QStringLiteral("/kelvora"),
+                   QStringList());
+    process->waitForStarted(guard);
+    return process;
+}
+
+int TestSingleInstance::waitForFirst(QProcess *process)
+{
+    for (int waited = 0; waited < guard && process->state() != QProcess::NotRunning; waited += 20) {
+        const int id = segmentId();
+        if (attachCount(id) >= 1) {
+            segments.append(id);
+            return id;
+        }
+        process->waitForFinished(20);
+    }
+    return -1;
+}
+
+void TestSingleInstance::programCrashWritesReport()
+{
+    const QString reports = QDir::tempPath() + QStringLiteral("/kelvora/");
+    QDir(reports).removeRecursively();
+    auto first = startProgram();
+    QVERIFY(waitForFirst(first.get()) >= 0);
+    QVERIFY(QDir(reports).exists()); // created before anything else
+
+    const qint64 pid = first->processId();
+    ::kill(pid_t(pid), SIGSEGV);
+    QVERIFY(first->waitForFinished(guard));
+    QCOMPARE(first->exitStatus(), QProcess::CrashExit);
+
+    // The report's form is the crash handler's own test; here: the program armed it.
+    const QStringList files = QDir(reports).entryList(QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QFile file(reports + files.first());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray report = file.readAll();
+    QVERIFY2(report.contains("signal: SIGSEGV (11)\n"), report.constData());
+    QVERIFY(report.contains("pid: " + QByteArray::number(pid) + "\n"));
+    QVERIFY(report.contains(
+        "executable: " + QFile::encodeName(QFileInfo(first->program()).canonicalFilePath()) +
+        "\n"));
+}
+
+void TestSingleInstance::unwritableHomeDoesNotStopTheStart()
+{
+    // Below a plain file nothing can be created, not even by root.
+    const QString blocker = QDir::tempPath() + QStringLiteral("/not-a-folder");
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), blocker + QStringLiteral("/home"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), blocker + QStringLiteral("/home/.config"));
+
+    auto first = startProgram(env);
+    QVERIFY2(waitForFirst(first.get()) >= 0, first->readAllStandardError().constData());
+    auto second = startProgram(env);
+    QVERIFY(second->waitForFinished(guard));
+    QCOMPARE(second->exitCode(), 0);
+    // Still running: a process that has ended is reaped here and fails the check.
+    QVERIFY2(first->state() != QProcess::NotRunning && !first->waitForFinished(100),
+             first->readAllStandardError().constData());
+    first->kill();
+    first->waitForFinished(guard);
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)
