@@ -33,11 +33,10 @@ QByteArray opensslEncrypt(const QByteArray &plain, const QByteArray &keyBytes, b
 QByteArray folded(const QByteArray &raw)
 {
     const QByteArray b64 = raw.toBase64();
-    const int completeChars = raw.size() / 3 * 4;
     QByteArray out;
     for (int i = 0; i < b64.size(); ++i) {
         out.append(b64.at(i));
-        if ((i + 1) % 76 == 0 && i + 1 <= completeChars)
+        if ((i + 1) % 76 == 0 && i + 1 <= raw.size() / 3 * 4)
             out.append("\r\n");
     }
     return out;
@@ -57,188 +56,123 @@ class TestPasswordCipher : public QObject
 {
     Q_OBJECT
 private slots:
-    void matchesOpenssl_data();
-    void matchesOpenssl();
-    void knownShapes();
-    void deterministic();
-    void shortKeyIsFilled();
-    void longKeyRefused();
-    void trailingControlCharactersKept();
-    void zeroByteEndsPassword();
-    void malformed_data();
-    void malformed();
-    void badPaddingRejected_data();
-    void badPaddingRejected();
-    void emptyPasswordTellsApartFromFailure();
-    void randomInputNeverCrashes();
+    void matchesOpenssl_data()
+    {
+        QTest::addColumn<QByteArray>("plain");
+        QTest::addColumn<QByteArray>("cipherKey");
+        QTest::addColumn<QByteArray>("opensslKey");
+        QTest::addColumn<int>("lineBreaks"); // CRLF count, counted by hand
+        QTest::newRow("empty") << QByteArray() << key << key << 0;
+        QTest::newRow("1") << QByteArray("x") << key << key << 0;
+        QTest::newRow("15") << pattern(15) << key << key << 0;
+        QTest::newRow("16") << pattern(16) << key << key << 0;
+        QTest::newRow("17") << pattern(17) << key << key << 0;
+        QTest::newRow("47") << pattern(47) << key << key << 0;
+        QTest::newRow("48 (one fold at 76)") << pattern(48) << key << key << 1;
+        QTest::newRow("chinese") << QString::fromUtf8("密码测试ä€𝄞").toUtf8() << key << key << 0;
+        QTest::newRow("quotes") << QByteArray("it's \"%1\" 100%") << key << key << 0;
+        QTest::newRow("384 (fold before last group)") << pattern(384) << key << key << 7;
+        QTest::newRow("900 (ends on a fold)") << pattern(900) << key << key << 16;
+        for (const QByteArray &pw : {QByteArray("pass\t"), QByteArray("pass\n"),
+                                     QByteArray("abc\x01"), QByteArray("\x10\x10")})
+            QTest::newRow(("trailing control " + pw.toHex()).constData()) << pw << key << key << 0;
+        // A short key is filled up to 16 bytes with bytes of the missing count.
+        QTest::newRow("short key") << QByteArray("hello") << QByteArray("abc")
+                                   << QByteArray("abc") + QByteArray(13, char(13)) << 0;
+    }
+
+    void matchesOpenssl()
+    {
+        QFETCH(QByteArray, plain);
+        QFETCH(QByteArray, cipherKey);
+        QFETCH(QByteArray, opensslKey);
+        QFETCH(int, lineBreaks);
+        const QByteArray raw = opensslEncrypt(plain, opensslKey);
+        QVERIFY2(raw.size() == (plain.size() / 16 + 1) * 16, raw.constData());
+        const QByteArray stored = PasswordCipher::encrypt(plain, cipherKey);
+        QCOMPARE(stored, folded(raw));
+        QCOMPARE(stored.count("\r\n"), lineBreaks);
+        QCOMPARE(stored.count('\n'), lineBreaks);
+        QByteArray out("untouched");
+        QVERIFY(PasswordCipher::decrypt(stored, cipherKey, &out)); // also for the empty password
+        QCOMPARE(out, plain);
+        QCOMPARE(PasswordCipher::decrypt(stored, cipherKey), plain);
+    }
+
+    void longKeyRefused()
+    {
+        QVERIFY(PasswordCipher::encrypt("hello", QByteArray(17, 'k')).isEmpty());
+        QByteArray out("untouched");
+        QVERIFY(!PasswordCipher::decrypt(PasswordCipher::encrypt("hello", key), QByteArray(17, 'k'),
+                                         &out));
+        QCOMPARE(out, QByteArray("untouched"));
+    }
+
+    void zeroByteEndsPassword()
+    {
+        const QByteArray pw("ab\0cd", 5);
+        QCOMPARE(PasswordCipher::decrypt(PasswordCipher::encrypt(pw, key), key), QByteArray("ab"));
+    }
+
+    void malformed_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        const QByteArray good = PasswordCipher::encrypt(pattern(20), key);
+        const QByteArray raw = QByteArray::fromBase64(good);
+        QTest::newRow("empty text") << QByteArray();
+        QTest::newRow("only line breaks") << QByteArray("\r\n\r\n");
+        QTest::newRow("character outside alphabet") << QByteArray("AAAA$AAA");
+        QTest::newRow("blank inside") << QByteArray(good).insert(8, ' ');
+        QTest::newRow("url-safe alphabet") << QByteArray("-_-_AAAAAAAAAAAAAAAAAA==");
+        QTest::newRow("one sextet") << QByteArray("A");
+        QTest::newRow("three sextets, no '='") << QByteArray("AAA");
+        QTest::newRow("lone '='") << QByteArray("=");
+        QTest::newRow("'=' after one sextet") << QByteArray("A===");
+        QTest::newRow("data after '='") << QByteArray("AA==AAAA");
+        QTest::newRow("15 bytes") << raw.left(15).toBase64();
+        QTest::newRow("17 bytes") << raw.left(17).toBase64();
+        QTest::newRow("31 bytes") << raw.left(31).toBase64();
+        QTest::newRow("cut short") << good.left(good.size() - 6);
+        QTest::newRow("NUL byte") << QByteArray("AAAA\0AAA", 8);
+        QTest::newRow("non-ASCII") << QString::fromUtf8("密码").toUtf8();
+        // Whole blocks whose last one decrypts to bytes that are no valid padding.
+        const QByteArray body(16, 'p');
+        const QByteArray a15(15, 'a');
+        for (const QByteArray &last : {a15 + char(0), a15 + char(17), a15 + char(255),
+                                       QByteArray(13, 'a') + "\x03\x02\x03", QByteArray(16, 'a')}) {
+            const QByteArray cipher = opensslEncrypt(body + last, key, true);
+            QCOMPARE(cipher.size(), 32);
+            QTest::newRow(("padding " + last.right(3).toHex()).constData()) << folded(cipher);
+        }
+    }
+
+    void malformed()
+    {
+        QFETCH(QByteArray, stored);
+        QByteArray out("untouched");
+        QVERIFY(!PasswordCipher::decrypt(stored, key, &out));
+        QCOMPARE(out, QByteArray("untouched"));
+        QVERIFY(PasswordCipher::decrypt(stored, key).isEmpty());
+    }
+
+    void randomInputNeverCrashes()
+    {
+        // A wrong key leaves garbage padding (almost always).
+        PasswordCipher::decrypt(PasswordCipher::encrypt("hello", key), "another key 1234");
+        QRandomGenerator rng(20240611);
+        const QByteArray alphabet =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n";
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray text(rng.bounded(200), '\0');
+            for (char &c : text)
+                c = round % 3 == 0 ? char(rng.bounded(256))
+                                   : alphabet.at(rng.bounded(alphabet.size()));
+            QByteArray out;
+            if (PasswordCipher::decrypt(text, key, &out))
+                QVERIFY(out.size() < text.size());
+        }
+    }
 };
-
-void TestPasswordCipher::matchesOpenssl_data()
-{
-    QTest::addColumn<QByteArray>("plain");
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("1") << QByteArray("x");
-    QTest::newRow("15") << pattern(15);
-    QTest::newRow("16") << pattern(16);
-    QTest::newRow("17") << pattern(17);
-    QTest::newRow("47") << pattern(47);
-    QTest::newRow("48") << pattern(48);
-    QTest::newRow("chinese") << QString::fromUtf8("密码测试ä€𝄞").toUtf8();
-    QTest::newRow("quotes") << QByteArray("it's \"%1\" 100%");
-    QTest::newRow("384 (fold before last group)") << pattern(384);
-    QTest::newRow("900 (ends on a fold)") << pattern(900);
-}
-
-void TestPasswordCipher::matchesOpenssl()
-{
-    QFETCH(QByteArray, plain);
-    const QByteArray raw = opensslEncrypt(plain, key);
-    QVERIFY2(raw.size() == (plain.size() / 16 + 1) * 16, raw.constData());
-    const QByteArray stored = PasswordCipher::encrypt(plain, key);
-    QCOMPARE(stored, folded(raw));
-    QCOMPARE(PasswordCipher::decrypt(stored, key), plain);
-}
-
-void TestPasswordCipher::knownShapes()
-{
-    const QByteArray empty = PasswordCipher::encrypt(QByteArray(), key);
-    QCOMPARE(empty.size(), 24);
-    QVERIFY(empty.endsWith("=="));
-    QCOMPARE(QByteArray::fromBase64(empty).size(), 16);
-
-    QCOMPARE(QByteArray::fromBase64(PasswordCipher::encrypt(pattern(15), key)).size(), 16);
-    QCOMPARE(QByteArray::fromBase64(PasswordCipher::encrypt(pattern(16), key)).size(), 32);
-
-    const QByteArray s47 = PasswordCipher::encrypt(pattern(47), key);
-    QVERIFY(!s47.contains('\r') && !s47.contains('\n'));
-
-    const QByteArray s48 = PasswordCipher::encrypt(pattern(48), key);
-    QCOMPARE(s48.size(), 88 + 2);
-    QCOMPARE(s48.indexOf("\r\n"), 76);
-    QCOMPARE(s48.count('\n'), 1);
-    QCOMPARE(PasswordCipher::decrypt(s48, key), pattern(48));
-
-    // 912 cipher bytes are exactly 16 lines of complete groups: the last one ends in CRLF.
-    const QByteArray s900 = PasswordCipher::encrypt(pattern(900), key);
-    QVERIFY(s900.endsWith("\r\n"));
-    QCOMPARE(s900.count('\n'), 16);
-}
-
-void TestPasswordCipher::deterministic()
-{
-    QCOMPARE(PasswordCipher::encrypt("secret", key), PasswordCipher::encrypt("secret", key));
-    QVERIFY(PasswordCipher::encrypt("secret", key) != PasswordCipher::encrypt("secreT", key));
-}
-
-void TestPasswordCipher::shortKeyIsFilled()
-{
-    // "abc" becomes "abc" followed by thirteen bytes of value 13.
-    const QByteArray filled = QByteArray("abc") + QByteArray(13, char(13));
-    const QByteArray raw = opensslEncrypt("hello", filled);
-    QCOMPARE(PasswordCipher::encrypt("hello", "abc"), folded(raw));
-    QCOMPARE(PasswordCipher::decrypt(folded(raw), "abc"), QByteArray("hello"));
-}
-
-void TestPasswordCipher::longKeyRefused()
-{
-    QVERIFY(PasswordCipher::encrypt("hello", QByteArray(17, 'k')).isEmpty());
-    QByteArray out("untouched");
-    QVERIFY(
-        !PasswordCipher::decrypt(PasswordCipher::encrypt("hello", key), QByteArray(17, 'k'), &out));
-    QCOMPARE(out, QByteArray("untouched"));
-}
-
-void TestPasswordCipher::trailingControlCharactersKept()
-{
-    for (const QByteArray &pw : {QByteArray("pass\t"), QByteArray("pass\n"), QByteArray("abc\x01"),
-                                 QByteArray("\x10\x10")}) {
-        QCOMPARE(PasswordCipher::decrypt(PasswordCipher::encrypt(pw, key), key), pw);
-    }
-}
-
-void TestPasswordCipher::zeroByteEndsPassword()
-{
-    const QByteArray pw("ab\0cd", 5);
-    QCOMPARE(PasswordCipher::decrypt(PasswordCipher::encrypt(pw, key), key), QByteArray("ab"));
-}
-
-void TestPasswordCipher::malformed_data()
-{
-    QTest::addColumn<QByteArray>("stored");
-    const QByteArray good = PasswordCipher::encrypt(pattern(20), key);
-    const QByteArray raw = QByteArray::fromBase64(good);
-    QTest::newRow("empty text") << QByteArray();
-    QTest::newRow("only line breaks") << QByteArray("\r\n\r\n");
-    QTest::newRow("character outside alphabet") << QByteArray("AAAA$AAA");
-    QTest::newRow("blank inside") << QByteArray(good).insert(8, ' ');
-    QTest::newRow("url-safe alphabet") << QByteArray("-_-_AAAAAAAAAAAAAAAAAA==");
-    QTest::newRow("one sextet") << QByteArray("A");
-    QTest::newRow("three sextets, no '='") << QByteArray("AAA");
-    QTest::newRow("lone '='") << QByteArray("=");
-    QTest::newRow("'=' after one sextet") << QByteArray("A===");
-    QTest::newRow("data after '='") << QByteArray("AA==AAAA");
-    QTest::newRow("15 bytes") << raw.left(15).toBase64();
-    QTest::newRow("17 bytes") << raw.left(17).toBase64();
-    QTest::newRow("31 bytes") << raw.left(31).toBase64();
-    QTest::newRow("cut short") << good.left(good.size() - 6);
-    QTest::newRow("NUL byte") << QByteArray("AAAA\0AAA", 8);
-    QTest::newRow("non-ASCII") << QString::fromUtf8("密码").toUtf8();
-}
-
-void TestPasswordCipher::malformed()
-{
-    QFETCH(QByteArray, stored);
-    QByteArray out("untouched");
-    QVERIFY(!PasswordCipher::decrypt(stored, key, &out));
-    QCOMPARE(out, QByteArray("untouched"));
-    QVERIFY(PasswordCipher::decrypt(stored, key).isEmpty());
-}
-
-void TestPasswordCipher::badPaddingRejected_data()
-{
-    QTest::addColumn<QByteArray>("lastBlock");
-    QTest::newRow("pad 0") << QByteArray(15, 'a') + char(0);
-    QTest::newRow("pad 17") << QByteArray(15, 'a') + char(17);
-    QTest::newRow("pad 255") << QByteArray(15, 'a') + char(255);
-    QTest::newRow("mixed pad bytes") << QByteArray(13, 'a') + char(3) + char(2) + char(3);
-    QTest::newRow("ascii end") << QByteArray(16, 'a');
-}
-
-void TestPasswordCipher::badPaddingRejected()
-{
-    QFETCH(QByteArray, lastBlock);
-    const QByteArray raw = opensslEncrypt(QByteArray(16, 'p') + lastBlock, key, true);
-    QCOMPARE(raw.size(), 32);
-    QByteArray out("untouched");
-    QVERIFY(!PasswordCipher::decrypt(folded(raw), key, &out));
-    QCOMPARE(out, QByteArray("untouched"));
-    // A wrong key leaves garbage padding as well (almost always); it must not crash.
-    PasswordCipher::decrypt(PasswordCipher::encrypt("hello", key), "another key 1234");
-}
-
-void TestPasswordCipher::emptyPasswordTellsApartFromFailure()
-{
-    QByteArray out("untouched");
-    QVERIFY(PasswordCipher::decrypt(PasswordCipher::encrypt(QByteArray(), key), key, &out));
-    QVERIFY(out.isEmpty());
-}
-
-void TestPasswordCipher::randomInputNeverCrashes()
-{
-    QRandomGenerator rng(20240611);
-    const QByteArray alphabet =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=\r\n";
-    for (int round = 0; round < 3000; ++round) {
-        const int len = rng.bounded(200);
-        QByteArray text(len, '\0');
-        const bool anyByte = round % 3 == 0;
-        for (int i = 0; i < len; ++i)
-            text[i] = anyByte ? char(rng.bounded(256)) : alphabet.at(rng.bounded(alphabet.size()));
-        QByteArray out;
-        if (PasswordCipher::decrypt(text, key, &out))
-            QVERIFY(out.size() < len);
-    }
-}
 
 QTEST_APPLESS_MAIN(TestPasswordCipher)
 #include "tst_passwordcipher.moc"
