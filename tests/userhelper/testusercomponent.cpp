@@ -8,22 +8,21 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #define TEST_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
 std::mutex g_lock;
-std::vector<std::string> g_log;
+std::string g_log; // one line per call
+std::string g_logCopy;
 std::map<std::string, int> g_settings;
 std::atomic<IUnknown *> g_sink{nullptr};
-std::string g_logText;
 
 void logCall(const std::string &line)
 {
     std::lock_guard<std::mutex> lock(g_lock);
-    g_log.push_back(line);
+    g_log += line + "\n";
 }
 
 int setting(const char *key)
@@ -44,29 +43,25 @@ std::string narrow(BSTR text)
     return out;
 }
 
-BSTR widen(const char *text)
-{
-    int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    std::u16string wide(size_t(n), u'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], n);
-    return SysAllocString(wide.c_str());
-}
-
 // Getter answers: "getter_fail" fails, "null_bstr" gives S_OK with a null string.
 HRESULT answer(const char *name, const char *text, BSTR *out)
 {
     logCall(name);
     if (setting("getter_fail"))
         return E_FAIL;
-    *out = setting("null_bstr") ? nullptr : widen(text);
+    *out = nullptr;
+    if (!setting("null_bstr")) {
+        std::u16string wide(64, u'\0');
+        wide.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], 64)));
+        *out = SysAllocString(wide.c_str());
+    }
     return S_OK;
 }
 
 // Calls event method number `event` (1 to 10) of the sink by its vtable slot.
 HRESULT fireSlot(IUnknown *sink, int event, int value)
 {
-    void **vtable = *reinterpret_cast<void ***>(sink);
-    void *entry = vtable[3 + event - 1];
+    void *entry = (*reinterpret_cast<void ***>(sink))[3 + event - 1];
     static const bool withArgument[] = {true, true,  true,  false, true,
                                         true, false, false, false, false};
     if (withArgument[event - 1])
@@ -85,6 +80,12 @@ template <typename T> ULONG releaseLogged(T *object, std::atomic<ULONG> &ref, co
     return n;
 }
 
+#define STRING_GETTER(method, text)                                                                \
+    HRESULT STDMETHODCALLTYPE method(BSTR *out) override                                           \
+    {                                                                                              \
+        return answer(#method, text, out);                                                         \
+    }
+
 class Info final : public IVantorUserInfo
 {
 public:
@@ -94,101 +95,36 @@ public:
         return E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++ref; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG n = --ref;
-        logCall("Info.Release " + std::to_string(n));
-        if (n == 0)
-            delete this;
-        return n;
-    }
+    ULONG STDMETHODCALLTYPE Release() override { return releaseLogged(this, ref, "Info"); }
     HRESULT STDMETHODCALLTYPE get_UserId(ULONGLONG *id) override
     {
-        logCall("Info.get_UserId");
-        if (setting("getter_fail"))
-            return E_FAIL;
+        logCall("get_UserId");
         *id = 1234567890123ULL;
-        return S_OK;
+        return setting("getter_fail") ? E_FAIL : S_OK;
     }
-    HRESULT STDMETHODCALLTYPE get_UserName(BSTR *out) override
-    {
-        return answer("Info.get_UserName", "demo", out);
-    }
-    HRESULT STDMETHODCALLTYPE get_NickName(BSTR *out) override
-    {
-        return answer("Info.get_NickName", "演示用户😀", out);
-    }
-    HRESULT STDMETHODCALLTYPE get_ImageUrl(BSTR *out) override
-    {
-        return answer("Info.get_ImageUrl", "http://127.0.0.1/face.png", out);
-    }
+    STRING_GETTER(get_UserName, "demo")
+    STRING_GETTER(get_NickName, "演示用户😀")
+    STRING_GETTER(get_ImageUrl, "http://127.0.0.1/face.png")
 
 private:
     std::atomic<ULONG> ref{1};
 };
 
-class User;
-
-class Point : public IConnectionPoint
-{
-public:
-    explicit Point(User *owner) : owner(owner) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **ppv) override
-    {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID *) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer **) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Advise(IUnknown *sink, DWORD *cookie) override
-    {
-        logCall("Advise");
-        if (setting("advise_fail"))
-            return E_FAIL;
-        IUnknown *events = nullptr;
-        if (FAILED(
-                sink->QueryInterface(DIID__IVantorUserEvents, reinterpret_cast<void **>(&events))))
-            return CONNECT_E_CANNOTCONNECT;
-        g_sink = events;
-        *cookie = 42;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override
-    {
-        logCall("Unadvise " + std::to_string(cookie));
-        if (cookie != 42 || !g_sink.load())
-            return CONNECT_E_NOCONNECTION;
-        IUnknown *sink = g_sink.exchange(nullptr);
-        logCall("Sink.Release " + std::to_string(sink->Release()));
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections **) override { return E_NOTIMPL; }
-
-private:
-    User *owner;
-};
-
-class User final : public IVantorUser, public IConnectionPointContainer
+// The user object, its own connection point container and its one connection point.
+class User final : public IVantorUser, public IConnectionPointContainer, public IConnectionPoint
 {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
     {
+        *ppv = nullptr;
         if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
             logCall("QI IConnectionPointContainer");
-            if (setting("no_cpc")) {
-                *ppv = nullptr;
+            if (setting("no_cpc"))
                 return E_NOINTERFACE;
-            }
             *ppv = static_cast<IConnectionPointContainer *>(this);
         } else if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IVantorUser)) {
             *ppv = static_cast<IVantorUser *>(this);
         } else {
-            *ppv = nullptr;
             return E_NOINTERFACE;
         }
         AddRef();
@@ -218,17 +154,11 @@ public:
     HRESULT STDMETHODCALLTYPE get_UserInfo(IVantorUserInfo **info) override
     {
         logCall("get_UserInfo");
-        *info = nullptr;
-        if (setting("info_fail"))
-            return E_FAIL;
-        if (!setting("info_null"))
-            *info = new Info;
-        return S_OK;
+        *info = setting("info_fail") || setting("info_null") ? nullptr : new Info;
+        return setting("info_fail") ? E_FAIL : S_OK;
     }
-    HRESULT STDMETHODCALLTYPE get_SessionId(BSTR *out) override
-    {
-        return answer("get_SessionId", "sess-1", out);
-    }
+    STRING_GETTER(get_SessionId, "sess-1")
+    STRING_GETTER(get_JumpKey, "jk-2")
     HRESULT STDMETHODCALLTYPE get_IsLogin(VARIANT_BOOL *value) override
     {
         logCall("get_IsLogin " + std::to_string(*value));
@@ -240,10 +170,6 @@ public:
         logCall("Uninit");
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE get_JumpKey(BSTR *out) override
-    {
-        return answer("get_JumpKey", "jk-2", out);
-    }
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints **) override
     {
         return E_NOTIMPL;
@@ -251,39 +177,50 @@ public:
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint **cp) override
     {
         logCall("FindConnectionPoint");
-        if (!IsEqualIID(riid, DIID__IVantorUserEvents)) {
-            *cp = nullptr;
+        *cp = nullptr;
+        if (!IsEqualIID(riid, DIID__IVantorUserEvents))
             return CONNECT_E_NOCONNECTION;
-        }
-        point.AddRef();
-        *cp = &point;
+        AddRef();
+        *cp = this;
         return S_OK;
     }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID *) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer **) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown *sink, DWORD *cookie) override
+    {
+        logCall("Advise");
+        IUnknown *events = nullptr;
+        if (setting("advise_fail"))
+            return E_FAIL;
+        if (FAILED(
+                sink->QueryInterface(DIID__IVantorUserEvents, reinterpret_cast<void **>(&events))))
+            return CONNECT_E_CANNOTCONNECT;
+        g_sink = events;
+        *cookie = 42;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override
+    {
+        logCall("Unadvise " + std::to_string(cookie));
+        if (cookie != 42 || !g_sink.load())
+            return CONNECT_E_NOCONNECTION;
+        logCall("Sink.Release " + std::to_string(g_sink.exchange(nullptr)->Release()));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections **) override { return E_NOTIMPL; }
 
 private:
     std::atomic<ULONG> ref{1};
-    Point point{this};
 };
-
-ULONG Point::AddRef()
-{
-    return owner->AddRef();
-}
-ULONG Point::Release()
-{
-    return owner->Release();
-}
 
 class Factory final : public IClassFactory
 {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **ppv) override
     {
-        if (IsEqualIID(riid, IID_IClassFactory) || IsEqualIID(riid, IID_IUnknown)) {
-            AddRef();
-            *ppv = this;
-            return S_OK;
-        }
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
@@ -296,10 +233,8 @@ public:
         *ppv = nullptr;
         if (setting("createinstance_fail"))
             return E_FAIL;
-        User *user = new User;
-        HRESULT hr = user->QueryInterface(riid, ppv);
-        user->Release();
-        return hr;
+        *ppv = static_cast<IVantorUser *>(new User);
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
@@ -317,43 +252,36 @@ TEST_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID *ppv)
     *ppv = nullptr;
     if (setting("classobject_fail"))
         return E_FAIL;
-    if (setting("classobject_sfalse")) {
-        // Success, but not S_OK: the library insists on exactly S_OK.
-        *ppv = static_cast<IClassFactory *>(new Factory);
-        return S_FALSE;
-    }
-    Factory *factory = new Factory;
-    HRESULT hr = factory->QueryInterface(riid, ppv);
-    factory->Release();
-    return hr;
+    *ppv = static_cast<IClassFactory *>(new Factory);
+    // Success, but not S_OK: the library insists on exactly S_OK.
+    return setting("classobject_sfalse") ? S_FALSE : S_OK;
 }
 
+// Never agrees to be unloaded, so the test's own handle sees the same log throughout.
 TEST_EXPORT HRESULT DllCanUnloadNow()
 {
     logCall("DllCanUnloadNow");
-    return setting("unload_ok") ? S_OK : S_FALSE;
+    return S_FALSE;
 }
 
 // Test controls.
+// A null key clears every setting and the log.
 TEST_EXPORT void testcomp_set(const char *key, int value)
 {
     std::lock_guard<std::mutex> lock(g_lock);
-    g_settings[key] = value;
+    if (key) {
+        g_settings[key] = value;
+    } else {
+        g_settings.clear();
+        g_log.clear();
+    }
 }
 
 TEST_EXPORT const char *testcomp_log()
 {
     std::lock_guard<std::mutex> lock(g_lock);
-    g_logText.clear();
-    for (const std::string &line : g_log)
-        g_logText += line + "\n";
-    return g_logText.c_str();
-}
-
-TEST_EXPORT void testcomp_clear_log()
-{
-    std::lock_guard<std::mutex> lock(g_lock);
-    g_log.clear();
+    g_logCopy = g_log;
+    return g_logCopy.c_str();
 }
 
 TEST_EXPORT IUnknown *testcomp_sink()
@@ -370,7 +298,6 @@ TEST_EXPORT HRESULT testcomp_fire(int event, int value, int onOwnThread)
     if (!onOwnThread)
         return fireSlot(sink, event, value);
     HRESULT hr = E_FAIL;
-    std::thread worker([&] { hr = fireSlot(sink, event, value); });
-    worker.join();
+    std::thread([&] { hr = fireSlot(sink, event, value); }).join();
     return hr;
 }
