@@ -1,14 +1,15 @@
-// The login dialog's form, validation, waiting state, remembered login and close handling,
-// over a user manager whose library could not start (no account component here).
+// The user manager, the login dialog and the main window's sign-in without an account
+// component: the helper library cannot start, every call degrades, and a sign-in still ends
+// with a message instead of waiting forever.
 #include "account/logindialog.h"
 #include "account/usermgr.h"
+#include "app/mainwidget.h"
 #include "store/database.h"
 #include "toastprobe.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -29,298 +30,325 @@ public slots:
 class TestLoginDialog : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
 
-    void validation_data();
-    void validation();
-    void returnKeyActsLikeButton();
-    void spacesPassAndWaitEndsWithNetworkError();
-    void returnWhileWaitingSendsNothing();
-    void acceptedEndsWaiting();
-    void timeOutEndsWaiting();
-    void showLastLoginWithoutHistory();
-    void showLastLoginFlags_data();
-    void showLastLoginFlags();
-    void autoLoginOnlyWithFlagOne_data();
-    void autoLoginOnlyWithFlagOne();
-    void forgetPasswordOpensRecoveryPage();
-    void closeWhileSignedInHides();
+public:
+    static void initMain() { QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("KELVORA_ACCOUNT_SERVICE", "http://127.0.0.1:18555/");
+        InitDatabase();
+    }
+
+    void init()
+    {
+        QSqlQuery q;
+        QVERIFY(q.exec("DELETE FROM login_history"));
+        signedIn = false;
+        mgr.reset(new UserMgr);
+        QCOMPARE(mgr->Init("1.0.0.0", 81), -1);
+        dialog.reset(new LoginDialog);
+        dialog->setUserMgr(mgr.get());
+        dialog->setSignedInCheck([this] { return signedIn; });
+        QObject::connect(mgr.get(), &UserMgr::LoginFinish, dialog.get(),
+                         &LoginDialog::OnLoginFinish);
+    }
+
+    void cleanup()
+    {
+        dialog.reset();
+        mgr.reset();
+        QCOMPARE(toastCount(), 0);
+    }
+
+    void managerWithoutComponent()
+    {
+        QVERIFY(!mgr->IsInitialised());
+        QVERIFY(!mgr->IsLogin());
+        QCOMPARE(mgr->Logout(), 0);
+        quint64 id = 77;
+        QCOMPARE(mgr->GetUserId(&id), -1);
+        QCOMPARE(id, quint64(0));
+        std::string text = "untouched";
+        QCOMPARE(mgr->GetSessionId(&text), -1);
+        QCOMPARE(mgr->GetUserName(&text), -1);
+        QCOMPARE(mgr->GetNickName(&text), -1);
+        QCOMPARE(mgr->GetJumpKey(&text), -1);
+        QCOMPARE(mgr->GetImageUrl(&text), -1);
+        QCOMPARE(text, std::string("untouched"));
+
+        QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
+        QCOMPARE(mgr->Login("demo", "demo123", 0, false), -1);
+        // Not at once: the caller switches to waiting first.
+        QCOMPARE(finish.count(), 0);
+        QVERIFY(finish.wait(30000));
+        QCOMPARE(finish.count(), 1);
+        QCOMPARE(finish.at(0).at(0).toInt(), 1);
+        QVERIFY(mgr->LastLogin().login_name.isEmpty()); // nothing was signed in, nothing stored
+        QCOMPARE(mgr->Uninit(), 0);
+    }
+
+    void errorTexts_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        const char *texts[] = {"网络错误",         "用户名不存在",   "密码错误,请核对密码后登录",
+                               "在其他地方登录了", "超时",           "系统维护",
+                               "账号被锁定",       "服务器内部错误", "未知错误"};
+        for (int code = 1; code <= 9; ++code)
+            QTest::addRow("%d", code) << code << QString::fromUtf8(texts[code - 1]);
+        QTest::newRow("-1") << -1 << QString::fromUtf8("未知错误");
+        QTest::newRow("-10000") << -10000 << QString::fromUtf8("未知错误");
+    }
+
+    void errorTexts()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        QCOMPARE(UserMgr::ErrorText(code), text);
+    }
+
+    void validation_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("toast");
+        QTest::newRow("both empty")
+            << QString() << QString() << QString::fromUtf8("请输入用户名和密码");
+        QTest::newRow("name empty") << QString() << "pw" << QString::fromUtf8("请输入用户名");
+        QTest::newRow("password empty") << "demo" << QString() << QString::fromUtf8("请输入密码");
+    }
+
+    void validation()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, password);
+        QFETCH(QString, toast);
+        QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
+        edit("NameEdit")->setText(name);
+        edit("PasswordEdit")->setText(password);
+        QTest::mouseClick(button(), Qt::LeftButton);
+
+        MessageBox *t = findToast(toast);
+        QVERIFY(t);
+        QCOMPARE(toastCount(), 1);
+        QCOMPARE(t->parentWidget(), dialog.get());
+        QCOMPARE(t->pos(), QPoint(16, 118));
+        QCOMPARE(t->duration(), 2000);
+        QVERIFY(!toastClosable(t));
+        QVERIFY(toastHasIcon(t, ":/image/msgbox_error.png"));
+        expectIdle();
+        QCoreApplication::processEvents();
+        QCOMPARE(finish.count(), 0); // nothing was sent
+    }
+
+    void returnKeyActsLikeButtonOnce()
+    {
+        edit("NameEdit")->setText("demo");
+        QTest::keyClick(edit("NameEdit"), Qt::Key_Return);
+        QVERIFY(findToast(QString::fromUtf8("请输入密码")));
+
+        QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
+        edit("PasswordEdit")->setText("pw");
+        QTest::keyClick(edit("PasswordEdit"), Qt::Key_Enter);
+        QCOMPARE(button()->text(), QString::fromUtf8("登录中 ..."));
+        QVERIFY(!button()->isEnabled());
+        // While waiting, neither key nor a direct call sends another request.
+        QTest::keyClick(edit("PasswordEdit"), Qt::Key_Return);
+        QTest::keyClick(edit("NameEdit"), Qt::Key_Return);
+        dialog->Login();
+        QVERIFY(finish.wait(30000));
+        QCoreApplication::processEvents();
+        QCOMPARE(finish.count(), 1);
+    }
+
+    void spacesPassAndWaitEndsWithNetworkError()
+    {
+        QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
+        edit("NameEdit")->setText("   ");
+        edit("PasswordEdit")->setText(" ");
+        box("SavePwBox")->setChecked(false);
+        box("AutoLoginBox")->setChecked(true);
+        QTest::mouseClick(button(), Qt::LeftButton);
+        QCOMPARE(toastCount(), 0);
+        QCOMPARE(button()->text(), QString::fromUtf8("登录中 ..."));
+        QVERIFY(!button()->isEnabled());
+        QVERIFY(!mgr->SavePassword());
+        QVERIFY(mgr->AutoLogin());
+        // The library never started: the request cannot go out and the dialog hears back.
+        QVERIFY(finish.wait(30000));
+        QCOMPARE(finish.at(0).at(0).toInt(), 1);
+        expectIdle();
+    }
+
+    void acceptedEndsWaiting()
+    {
+        dialog->show();
+        edit("NameEdit")->setText("demo");
+        edit("PasswordEdit")->setText("pw");
+        dialog->Login();
+        dialog->accept();
+        expectIdle();
+        QVERIFY(!dialog->isVisible());
+        QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
+        QVERIFY(finish.wait(30000)); // drain the pending report
+    }
+
+    void showLastLoginWithoutHistory()
+    {
+        edit("NameEdit")->setText("typed");
+        edit("PasswordEdit")->setText("typed pw");
+        box("SavePwBox")->setChecked(false);
+        dialog->ShowLastLogin();
+        QCOMPARE(edit("NameEdit")->text(), QString("typed"));
+        QCOMPARE(edit("PasswordEdit")->text(), QString("typed pw"));
+        QVERIFY(box("SavePwBox")->isChecked());
+        QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
+        dialog->AutoLogin();
+        QVERIFY(button()->isEnabled());
+        QCoreApplication::processEvents();
+        QCOMPARE(finish.count(), 0);
+    }
+
+    void showLastLoginFlags_data()
+    {
+        QTest::addColumn<int>("flag");
+        QTest::addColumn<QString>("shownPassword");
+        QTest::newRow("0") << 0 << QString();
+        QTest::newRow("1") << 1 << QString::fromUtf8("密 码'%1");
+        QTest::newRow("2") << 2 << QString::fromUtf8("密 码'%1");
+    }
+
+    void showLastLoginFlags()
+    {
+        QFETCH(int, flag);
+        QFETCH(QString, shownPassword);
+        AddLoginInfo({"older", "x", 1, 1});
+        QTest::qWait(0);
+        AddLoginInfo({QString::fromUtf8("王五"), QString::fromUtf8("密 码'%1"), flag, flag});
+        edit("PasswordEdit")->setText("typed");
+        dialog->ShowLastLogin();
+        QCOMPARE(edit("NameEdit")->text(), QString::fromUtf8("王五"));
+        QCOMPARE(edit("PasswordEdit")->text(), shownPassword);
+        QVERIFY(box("SavePwBox")->isChecked());
+    }
+
+    void autoLoginOnlyWithFlagOne_data()
+    {
+        QTest::addColumn<int>("flag");
+        for (int flag : {0, 1, 2, -1})
+            QTest::addRow("%d", flag) << flag;
+    }
+
+    void autoLoginOnlyWithFlagOne()
+    {
+        QFETCH(int, flag);
+        AddLoginInfo({"auto", "pw", flag, 0});
+        QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
+        dialog->AutoLogin();
+        // The edits are not touched.
+        QVERIFY(edit("NameEdit")->text().isEmpty());
+        QVERIFY(edit("PasswordEdit")->text().isEmpty());
+        QCOMPARE(mgr->SavePassword(), flag == 1);
+        if (flag == 1) {
+            QCOMPARE(button()->text(), QString::fromUtf8("登录中 ..."));
+            QVERIFY(!button()->isEnabled());
+            QVERIFY(mgr->AutoLogin());
+            QVERIFY(finish.wait(30000));
+            QVERIFY(button()->isEnabled());
+        } else {
+            QVERIFY(button()->isEnabled());
+            QCoreApplication::processEvents();
+            QCOMPARE(finish.count(), 0);
+        }
+    }
+
+    void forgetPasswordOpensRecoveryPage()
+    {
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler("http", &catcher, "open");
+        QTest::mouseClick(button("ForgetPwBtn"), Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler("http");
+        QCOMPARE(catcher.urls, QList<QUrl>{QUrl("http://127.0.0.1:18555/password_find.html")});
+    }
+
+    void closeWhileSignedInHides()
+    {
+        signedIn = true;
+        dialog->show();
+        QSignalSpy rejected(dialog.get(), &QDialog::rejected);
+        QTest::mouseClick(button("CloseBtn"), Qt::LeftButton);
+        QCOMPARE(rejected.count(), 1);
+        QVERIFY(!dialog->isVisible());
+    }
+
+    void windowAutomaticSignInReportsNetworkError()
+    {
+        dialog.reset(); // the window brings its own
+        AddLoginInfo({"demo", "demo123", 1, 1});
+        MainWidget window;
+        QVERIFY(!window.userManager()->IsInitialised());
+        LoginDialog *shown = findLoginDialog();
+        QVERIFY(shown);
+        auto *loginButton = shown->findChild<QPushButton *>("LoginBtn");
+        QCOMPARE(loginButton->text(), QString::fromUtf8("登录中 ..."));
+        QSignalSpy finish(window.userManager(), &UserMgr::LoginFinish);
+        QVERIFY(finish.wait(30000));
+        MessageBox *toast = findToast(QString::fromUtf8("登录失败！ 网络错误"));
+        QVERIFY(toast);
+        QCOMPARE(toast->parentWidget(), shown);
+        QCOMPARE(toast->pos(), QPoint(16, 118));
+        QVERIFY(toastHasIcon(toast, ":/image/msgbox_error.png"));
+        QCOMPARE(loginButton->text(), QString::fromUtf8("登录"));
+        QVERIFY(loginButton->isEnabled());
+        QVERIFY(shown->isVisible());
+        QVERIFY(!window.isVisible());
+        QVERIFY(!window.userIdentity());
+    }
+
+    void windowOwnsDialog()
+    {
+        dialog.reset();
+        {
+            MainWidget window;
+            QVERIFY(findLoginDialog());
+            QCOMPARE(findLoginDialog()->windowIcon().cacheKey(), window.windowIcon().cacheKey());
+        }
+        QVERIFY(!findLoginDialog());
+    }
+
     // Last: quitting ends every event loop for the rest of the process.
-    void closeBeforeSignInQuits();
+    void closeBeforeSignInQuits()
+    {
+        dialog->show();
+        QSignalSpy rejected(dialog.get(), &QDialog::rejected);
+        QEventLoop loop;
+        QTimer::singleShot(0, this,
+                           [this] { QTest::mouseClick(button("CloseBtn"), Qt::LeftButton); });
+        // Quitting ends this loop with 0; the guard would end it with 1.
+        QTimer::singleShot(60000, &loop, [&loop] { loop.exit(1); });
+        QCOMPARE(loop.exec(), 0);
+        QCOMPARE(rejected.count(), 0);
+    }
 
 private:
-    template <typename T> T *child(const char *name)
+    QLineEdit *edit(const char *name) { return dialog->findChild<QLineEdit *>(name); }
+    QCheckBox *box(const char *name) { return dialog->findChild<QCheckBox *>(name); }
+    QPushButton *button(const char *name = "LoginBtn")
     {
-        return dialog->findChild<T *>(QLatin1String(name));
+        return dialog->findChild<QPushButton *>(name);
     }
-    void clearHistory();
+    void expectIdle()
+    {
+        QCOMPARE(button()->text(), QString::fromUtf8("登录"));
+        QVERIFY(button()->isEnabled());
+    }
 
     std::unique_ptr<UserMgr> mgr;
     std::unique_ptr<LoginDialog> dialog;
     bool signedIn = false;
 };
-
-void TestLoginDialog::initTestCase()
-{
-    qputenv("KELVORA_ACCOUNT_SERVICE", "http://127.0.0.1:18555/");
-    InitDatabase();
-}
-
-void TestLoginDialog::init()
-{
-    clearHistory();
-    signedIn = false;
-    mgr.reset(new UserMgr);
-    QCOMPARE(mgr->Init("1.0.0.0", 81), -1);
-    dialog.reset(new LoginDialog);
-    dialog->setUserMgr(mgr.get());
-    dialog->setSignedInCheck([this] { return signedIn; });
-    QObject::connect(mgr.get(), &UserMgr::LoginFinish, dialog.get(), &LoginDialog::OnLoginFinish);
-}
-
-void TestLoginDialog::cleanup()
-{
-    dialog.reset();
-    mgr.reset();
-    QCOMPARE(toastCount(), 0);
-}
-
-void TestLoginDialog::clearHistory()
-{
-    QSqlQuery q;
-    QVERIFY(q.exec("DELETE FROM login_history"));
-}
-
-void TestLoginDialog::validation_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("toast");
-    QTest::newRow("both empty") << ""
-                                << "" << QString::fromUtf8("请输入用户名和密码");
-    QTest::newRow("name empty") << ""
-                                << "pw" << QString::fromUtf8("请输入用户名");
-    QTest::newRow("password empty") << "demo"
-                                    << "" << QString::fromUtf8("请输入密码");
-}
-
-void TestLoginDialog::validation()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, password);
-    QFETCH(QString, toast);
-    QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
-    child<QLineEdit>("NameEdit")->setText(name);
-    child<QLineEdit>("PasswordEdit")->setText(password);
-    QTest::mouseClick(child<QPushButton>("LoginBtn"), Qt::LeftButton);
-
-    MessageBox *t = findToast(toast);
-    QVERIFY(t);
-    QCOMPARE(toastCount(), 1);
-    QCOMPARE(t->parentWidget(), dialog.get());
-    QCOMPARE(t->pos(), QPoint(16, 118));
-    QCOMPARE(t->duration(), 2000);
-    QVERIFY(!toastClosable(t));
-    QVERIFY(toastHasIcon(t, ":/image/msgbox_error.png"));
-    QCOMPARE(child<QPushButton>("LoginBtn")->text(), QString::fromUtf8("登录"));
-    QVERIFY(child<QPushButton>("LoginBtn")->isEnabled());
-    QCoreApplication::processEvents();
-    QCOMPARE(finish.count(), 0); // nothing was sent
-}
-
-void TestLoginDialog::returnKeyActsLikeButton()
-{
-    child<QLineEdit>("NameEdit")->setText("demo");
-    QTest::keyClick(child<QLineEdit>("NameEdit"), Qt::Key_Return);
-    QVERIFY(findToast(QString::fromUtf8("请输入密码")));
-    child<QLineEdit>("NameEdit")->clear();
-    child<QLineEdit>("PasswordEdit")->setText("pw");
-    QTest::keyClick(child<QLineEdit>("PasswordEdit"), Qt::Key_Return);
-    QVERIFY(findToast(QString::fromUtf8("请输入用户名")));
-    QCOMPARE(toastCount(), 2);
-
-    QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
-    child<QLineEdit>("NameEdit")->setText("demo");
-    QTest::keyClick(child<QLineEdit>("PasswordEdit"), Qt::Key_Enter);
-    QCOMPARE(child<QPushButton>("LoginBtn")->text(), QString::fromUtf8("登录中 ..."));
-    QVERIFY(finish.wait(10000));
-}
-
-void TestLoginDialog::spacesPassAndWaitEndsWithNetworkError()
-{
-    QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
-    child<QLineEdit>("NameEdit")->setText("   ");
-    child<QLineEdit>("PasswordEdit")->setText(" ");
-    child<QCheckBox>("SavePwBox")->setChecked(false);
-    child<QCheckBox>("AutoLoginBox")->setChecked(true);
-    QTest::mouseClick(child<QPushButton>("LoginBtn"), Qt::LeftButton);
-    QCOMPARE(toastCount(), 0);
-    QCOMPARE(child<QPushButton>("LoginBtn")->text(), QString::fromUtf8("登录中 ..."));
-    QVERIFY(!child<QPushButton>("LoginBtn")->isEnabled());
-    QVERIFY(!mgr->SavePassword());
-    QVERIFY(mgr->AutoLogin());
-    // The library never started: the request cannot go out and the dialog hears back.
-    QVERIFY(finish.wait(10000));
-    QCOMPARE(finish.at(0).at(0).toInt(), 1);
-    QCOMPARE(child<QPushButton>("LoginBtn")->text(), QString::fromUtf8("登录"));
-    QVERIFY(child<QPushButton>("LoginBtn")->isEnabled());
-}
-
-void TestLoginDialog::returnWhileWaitingSendsNothing()
-{
-    QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
-    child<QLineEdit>("NameEdit")->setText("demo");
-    child<QLineEdit>("PasswordEdit")->setText("pw");
-    dialog->Login();
-    QVERIFY(!child<QPushButton>("LoginBtn")->isEnabled());
-    QTest::keyClick(child<QLineEdit>("PasswordEdit"), Qt::Key_Return);
-    QTest::keyClick(child<QLineEdit>("NameEdit"), Qt::Key_Return);
-    dialog->Login();
-    QVERIFY(finish.wait(10000));
-    QCoreApplication::processEvents();
-    QCOMPARE(finish.count(), 1);
-}
-
-void TestLoginDialog::acceptedEndsWaiting()
-{
-    dialog->show();
-    QCOMPARE(mgr->LastLogin().savepwflag, 0);
-    child<QLineEdit>("NameEdit")->setText("demo");
-    child<QLineEdit>("PasswordEdit")->setText("pw");
-    dialog->Login();
-    dialog->accept();
-    QCOMPARE(child<QPushButton>("LoginBtn")->text(), QString::fromUtf8("登录"));
-    QVERIFY(child<QPushButton>("LoginBtn")->isEnabled());
-    QVERIFY(!dialog->isVisible());
-    QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
-    QVERIFY(finish.wait(10000)); // drain the pending report
-}
-
-void TestLoginDialog::timeOutEndsWaiting()
-{
-    child<QLineEdit>("NameEdit")->setText("demo");
-    child<QLineEdit>("PasswordEdit")->setText("pw");
-    dialog->setUserMgr(nullptr); // nothing will answer
-    QObject::disconnect(mgr.get(), nullptr, dialog.get(), nullptr);
-    dialog->setUserMgr(mgr.get());
-    dialog->Login();
-    QVERIFY(!child<QPushButton>("LoginBtn")->isEnabled());
-    dialog->OnLoginFinish(-10000);
-    QCOMPARE(child<QPushButton>("LoginBtn")->text(), QString::fromUtf8("登录"));
-    QVERIFY(child<QPushButton>("LoginBtn")->isEnabled());
-    QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
-    QVERIFY(finish.wait(10000));
-    QVERIFY(child<QPushButton>("LoginBtn")->isEnabled());
-}
-
-void TestLoginDialog::showLastLoginWithoutHistory()
-{
-    child<QLineEdit>("NameEdit")->setText("typed");
-    child<QLineEdit>("PasswordEdit")->setText("typed pw");
-    child<QCheckBox>("SavePwBox")->setChecked(false);
-    dialog->ShowLastLogin();
-    QCOMPARE(child<QLineEdit>("NameEdit")->text(), QString("typed"));
-    QCOMPARE(child<QLineEdit>("PasswordEdit")->text(), QString("typed pw"));
-    QVERIFY(child<QCheckBox>("SavePwBox")->isChecked());
-    QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
-    dialog->AutoLogin();
-    QVERIFY(child<QPushButton>("LoginBtn")->isEnabled());
-    QCoreApplication::processEvents();
-    QCOMPARE(finish.count(), 0);
-}
-
-void TestLoginDialog::showLastLoginFlags_data()
-{
-    QTest::addColumn<int>("flag");
-    QTest::addColumn<QString>("shownPassword");
-    QTest::newRow("0") << 0 << "";
-    QTest::newRow("1") << 1 << QString::fromUtf8("密 码'%1");
-    QTest::newRow("2") << 2 << QString::fromUtf8("密 码'%1");
-}
-
-void TestLoginDialog::showLastLoginFlags()
-{
-    QFETCH(int, flag);
-    QFETCH(QString, shownPassword);
-    AddLoginInfo({"older", "x", 1, 1});
-    QTest::qWait(0);
-    AddLoginInfo({QString::fromUtf8("王五"), QString::fromUtf8("密 码'%1"), flag, flag});
-    child<QLineEdit>("PasswordEdit")->setText("typed");
-    dialog->ShowLastLogin();
-    QCOMPARE(child<QLineEdit>("NameEdit")->text(), QString::fromUtf8("王五"));
-    QCOMPARE(child<QLineEdit>("PasswordEdit")->text(), shownPassword);
-    QVERIFY(child<QCheckBox>("SavePwBox")->isChecked());
-}
-
-void TestLoginDialog::autoLoginOnlyWithFlagOne_data()
-{
-    QTest::addColumn<int>("flag");
-    QTest::addColumn<bool>("sends");
-    QTest::newRow("0") << 0 << false;
-    QTest::newRow("1") << 1 << true;
-    QTest::newRow("2") << 2 << false;
-    QTest::newRow("-1") << -1 << false;
-}
-
-void TestLoginDialog::autoLoginOnlyWithFlagOne()
-{
-    QFETCH(int, flag);
-    QFETCH(bool, sends);
-    AddLoginInfo({"auto", "pw", flag, 0});
-    QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
-    dialog->AutoLogin();
-    // The edits are not touched.
-    QVERIFY(child<QLineEdit>("NameEdit")->text().isEmpty());
-    QVERIFY(child<QLineEdit>("PasswordEdit")->text().isEmpty());
-    if (sends) {
-        QCOMPARE(child<QPushButton>("LoginBtn")->text(), QString::fromUtf8("登录中 ..."));
-        QVERIFY(!child<QPushButton>("LoginBtn")->isEnabled());
-        QVERIFY(mgr->SavePassword());
-        QVERIFY(mgr->AutoLogin());
-        QVERIFY(finish.wait(10000));
-        QVERIFY(child<QPushButton>("LoginBtn")->isEnabled());
-    } else {
-        QVERIFY(child<QPushButton>("LoginBtn")->isEnabled());
-        QVERIFY(!mgr->SavePassword());
-        QCoreApplication::processEvents();
-        QCOMPARE(finish.count(), 0);
-    }
-}
-
-void TestLoginDialog::forgetPasswordOpensRecoveryPage()
-{
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler("http", &catcher, "open");
-    QTest::mouseClick(child<QPushButton>("ForgetPwBtn"), Qt::LeftButton);
-    QDesktopServices::unsetUrlHandler("http");
-    QCOMPARE(catcher.urls, QList<QUrl>{QUrl("http://127.0.0.1:18555/password_find.html")});
-}
-
-void TestLoginDialog::closeWhileSignedInHides()
-{
-    signedIn = true;
-    dialog->show();
-    QSignalSpy rejected(dialog.get(), &QDialog::rejected);
-    QTest::mouseClick(child<QPushButton>("CloseBtn"), Qt::LeftButton);
-    QCOMPARE(rejected.count(), 1);
-    QVERIFY(!dialog->isVisible());
-}
-
-void TestLoginDialog::closeBeforeSignInQuits()
-{
-    dialog->show();
-    QSignalSpy rejected(dialog.get(), &QDialog::rejected);
-    QEventLoop loop;
-    QTimer::singleShot(
-        0, this, [this] { QTest::mouseClick(child<QPushButton>("CloseBtn"), Qt::LeftButton); });
-    // Quitting ends this loop with 0; the guard would end it with 1.
-    QTimer::singleShot(60000, &loop, [&loop] { loop.exit(1); });
-    QCOMPARE(loop.exec(), 0);
-    QCOMPARE(rejected.count(), 0);
-}
 
 QTEST_MAIN(TestLoginDialog)
 #include "tst_logindialog.moc"

@@ -5,23 +5,30 @@
 #include "account/usermgr.h"
 #include "app/mainwidget.h"
 #include "store/database.h"
+#include "tests/support/httpsync.h"
 #include "tests/support/labprocess.h"
 #include "toastprobe.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QThread>
 #include <QToolButton>
-#include <QUrlQuery>
 #include <QtTest>
 
 namespace {
+
 const int eventWaitMs = 30000;
+
+// A signal may already have come while another wait ran the event loop.
+bool arrived(QSignalSpy &spy, int timeoutMs = eventWaitMs)
+{
+    return spy.count() > 0 || spy.wait(timeoutMs);
+}
+
 } // namespace
 
 class TestSignInLab : public QObject
@@ -32,208 +39,261 @@ public:
     static void initMain() { QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); }
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        QVERIFY2(lab.startSample(), qPrintable(lab.lastError()));
+        qputenv("KELVORA_ACCOUNT_SERVICE", lab.accountUrl().toUtf8());
+        InitDatabase();
+    }
 
-    void manualSignIn();
-    void wrongPassword();
-    void automaticSignInFromStoredRecord();
-    void kickOutShowsDialogAgain();
-    void switchAccountSignsOut();
-    void timeOut();
+    void init()
+    {
+        QSqlQuery q;
+        QVERIFY(q.exec("DELETE FROM login_history"));
+        signalThreads.clear();
+    }
+
+    void cleanup()
+    {
+        // Direct connections run in the emitting thread: it must be the GUI thread, the only one
+        // where the database and the widgets may be touched.
+        for (QThread *t : signalThreads)
+            QCOMPARE(t, QCoreApplication::instance()->thread());
+        delete window;
+        window = nullptr;
+        dialog = nullptr;
+        QVERIFY(!findLoginDialog());
+        QVERIFY(lab.setFaults(QJsonObject()));
+    }
+
+    void manualSignIn()
+    {
+        build();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!window->isVisible());
+        QVERIFY(edit("NameEdit")->text().isEmpty());
+        QCOMPARE(mgr()->Init("other", 99), 0); // already initialised: kept as it is
+        typeAndSubmit("demo", "demo123");
+        QVERIFY(waitSignedIn());
+
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(loginButton()->text(), QString::fromUtf8("登录"));
+        QVERIFY(loginButton()->isEnabled());
+        QCOMPARE(userButtonText(), QString::fromUtf8("演示用户"));
+        const UserIdentity *id = window->userIdentity();
+        QCOMPARE(id->userId, quint64(880000001));
+        QCOMPARE(id->userName, QString("demo"));
+        QVERIFY(!id->sessionId.isEmpty());
+        QVERIFY(mgr()->IsLogin());
+        QCOMPARE(mgr()->UserName(), QString("demo"));
+        std::string nickName, jumpKey, imageUrl;
+        QCOMPARE(mgr()->GetNickName(&nickName), 0);
+        QCOMPARE(QString::fromStdString(nickName), QString::fromUtf8("演示用户"));
+        QCOMPARE(mgr()->GetJumpKey(&jumpKey), 0);
+        QCOMPARE(mgr()->GetImageUrl(&imageUrl), 0);
+
+        // Recorded on the GUI thread (the database refuses other threads), flags from the box.
+        QCOMPARE(storedRecord("demo").mid(1), QStringList({"1", "1"}));
+        const LoginInfo last = mgr()->LastLogin();
+        QCOMPARE(last.login_name, QString("demo"));
+        QCOMPARE(last.pw, QString("demo123"));
+        QCOMPARE(last.savepwflag, 1);
+        QCOMPARE(last.autologinflag, 1);
+        QCOMPARE(signalThreads.size(), 1);
+    }
+
+    void signInRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("toast");
+        QTest::newRow("wrong password")
+            << "demo" << 3 << QString::fromUtf8("登录失败！ 密码错误,请核对密码后登录");
+        QTest::newRow("unknown user")
+            << "nobody" << 2 << QString::fromUtf8("登录失败！ 用户名不存在");
+    }
+
+    void signInRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, code);
+        QFETCH(QString, toast);
+        build();
+        QSignalSpy finish(mgr(), &UserMgr::LoginFinish);
+        typeAndSubmit(name, "not-the-password");
+        QVERIFY(finish.wait(eventWaitMs));
+        QCOMPARE(finish.first().first().toInt(), code);
+
+        MessageBox *shown = findToast(toast);
+        QVERIFY(shown);
+        QCOMPARE(shown->parentWidget(), dialog);
+        QCOMPARE(shown->pos(), QPoint(16, 118));
+        QCOMPARE(shown->duration(), 2000);
+        QVERIFY(!toastClosable(shown));
+        QVERIFY(toastHasIcon(shown, ":/image/msgbox_error.png"));
+        QCOMPARE(loginButton()->text(), QString::fromUtf8("登录"));
+        QVERIFY(loginButton()->isEnabled());
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!window->isVisible());
+        QVERIFY(!window->userIdentity());
+        QVERIFY(!mgr()->IsLogin());
+        QVERIFY(mgr()->LastLogin().login_name.isEmpty());
+    }
+
+    void automaticSignInFromStoredRecord()
+    {
+        AddLoginInfo({"test", "test123", 1, 1});
+        build();
+        // Shown with the remembered account, and already on its way.
+        QCOMPARE(edit("NameEdit")->text(), QString("test"));
+        QCOMPARE(edit("PasswordEdit")->text(), QString("test123"));
+        QCOMPARE(loginButton()->text(), QString::fromUtf8("登录中 ..."));
+        QVERIFY(waitSignedIn());
+        QCOMPARE(window->userIdentity()->userName, QString("test"));
+        QCOMPARE(userButtonText(), QString::fromUtf8("测试账号"));
+    }
+
+    void kickOutBySecondSignIn()
+    {
+        AddLoginInfo({"demo", "demo123", 1, 1});
+        build();
+        QVERIFY(waitSignedIn());
+        QSignalSpy kick(mgr(), &UserMgr::KickOut);
+        QVERIFY(signInElsewhere("demo", "demo123"));
+        QVERIFY2(arrived(kick), qPrintable(lab.requestLog().join('\n')));
+        QCOMPARE(kick.count(), 1);
+        MessageBox *toast = findToast(QString::fromUtf8("已在其他地方登录"));
+        QVERIFY(toast);
+        QCOMPARE(toast->parentWidget(), dialog);
+        QVERIFY(!mgr()->IsLogin());
+        QVERIFY(!window->userIdentity());
+        QVERIFY(!window->isVisible());
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(userButtonText(), QString::fromUtf8("登录"));
+        QCOMPARE(edit("NameEdit")->text(), QString("demo"));
+        QCOMPARE(edit("PasswordEdit")->text(), QString("demo123"));
+        QVERIFY(loginButton()->isEnabled());
+    }
+
+    void passwordNotRememberedAndSignOut()
+    {
+        AddLoginInfo({"test", "test123", 0, 0});
+        build();
+        QVERIFY(loginButton()->isEnabled()); // flag 0: no automatic sign-in
+        QVERIFY(edit("PasswordEdit")->text().isEmpty());
+        auto *savePw = dialog->findChild<QCheckBox *>("SavePwBox");
+        savePw->setChecked(false);
+        typeAndSubmit("test", "test123");
+        QVERIFY(waitSignedIn());
+        // Recorded with both flags 0 and no password kept.
+        const QStringList record = storedRecord("test");
+        QCOMPARE(record.mid(1), QStringList({"0", "0"}));
+        QVERIFY(!record.first().isEmpty());
+        QCOMPARE(mgr()->LastLogin().pw, QString());
+
+        window->switchAccount();
+        QVERIFY(!window->userIdentity());
+        QVERIFY(!mgr()->IsLogin());
+        QCOMPARE(mgr()->Logout(), 0); // nobody signed in: nothing to do
+        QVERIFY(!window->isVisible());
+        QVERIFY(dialog->isVisible());
+        // Refilled from the history: the password was not remembered.
+        QCOMPARE(edit("NameEdit")->text(), QString("test"));
+        QVERIFY(edit("PasswordEdit")->text().isEmpty());
+        QVERIFY(savePw->isChecked());
+        // A signed-out session is not taken over.
+        QSignalSpy kick(mgr(), &UserMgr::KickOut);
+        QVERIFY(signInElsewhere("test", "test123"));
+        QVERIFY(!arrived(kick, 4000));
+    }
+
+    // Last: the lab still sits on the delayed request for a while.
+    void timeOut()
+    {
+        QVERIFY(lab.setFaults(
+            QJsonObject{{"account", QJsonObject{{"delay_ms", 14000}, {"only", "login"}}}}));
+        build();
+        QSignalSpy over(mgr(), &UserMgr::LoginOverTime);
+        QSignalSpy finish(mgr(), &UserMgr::LoginFinish);
+        typeAndSubmit("demo", "demo123");
+        QVERIFY(over.wait(eventWaitMs + 15000));
+        QCOMPARE(over.count(), 1);
+        QCOMPARE(finish.count(), 0);
+        MessageBox *toast = findToast(QString::fromUtf8("登录失败，请检查网络"));
+        QVERIFY(toast);
+        QCOMPARE(toast->parentWidget(), dialog);
+        QCOMPARE(toast->pos(), QPoint(16, 118));
+        QCOMPARE(toast->duration(), 100000);
+        QVERIFY(toastClosable(toast));
+        QCOMPARE(loginButton()->text(), QString::fromUtf8("登录"));
+        QVERIFY(loginButton()->isEnabled());
+        QVERIFY(!window->userIdentity());
+        QVERIFY(!mgr()->IsLogin());
+        QVERIFY(storedRecord("demo").isEmpty());
+    }
 
 private:
-    void build();
-    void typeAndSubmit(const QString &name, const QString &password);
+    void build()
+    {
+        window = new MainWidget;
+        dialog = findLoginDialog();
+        QVERIFY(dialog);
+        QVERIFY(mgr()->IsInitialised());
+        auto record = [this] { signalThreads << QThread::currentThread(); };
+        connect(mgr(), &UserMgr::LoginFinish, record);
+        connect(mgr(), &UserMgr::KickOut, record);
+        connect(mgr(), &UserMgr::LoginOverTime, record);
+    }
+
+    void typeAndSubmit(const QString &name, const QString &password)
+    {
+        edit("NameEdit")->setText(name);
+        edit("PasswordEdit")->setText(password);
+        QTest::mouseClick(loginButton(), Qt::LeftButton);
+        QCOMPARE(loginButton()->text(), QString::fromUtf8("登录中 ..."));
+        QVERIFY(!loginButton()->isEnabled());
+    }
+
     QLineEdit *edit(const char *name) { return dialog->findChild<QLineEdit *>(name); }
     QPushButton *loginButton() { return dialog->findChild<QPushButton *>("LoginBtn"); }
-    bool waitSignedIn();
+    QString userButtonText() { return window->findChild<QToolButton *>("userButton")->text(); }
+    bool waitSignedIn()
+    {
+        QSignalSpy finish(mgr(), &UserMgr::LoginFinish);
+        if (!window->userIdentity())
+            finish.wait(eventWaitMs);
+        return window->userIdentity() && window->isVisible();
+    }
+
+    // A sign-in of the same account from somewhere else, straight at the account service.
+    bool signInElsewhere(const QString &name, const QString &password)
+    {
+        const QString form =
+            "name=" + name + "&password=" + password + "&client=81&version=9.9.9.9";
+        return HttpSync().post(QUrl(lab.accountUrl() + "/account/login"), form.toUtf8()).status ==
+               200;
+    }
+
+    UserMgr *mgr() { return window->userManager(); }
+    // The login-history row of one account: stored password text, auto-login and save flags.
+    QStringList storedRecord(const QString &name)
+    {
+        QSqlQuery q;
+        q.prepare("select pw, autologinflag, savepwflag from login_history where login_name = ?");
+        q.addBindValue(name);
+        QStringList rows;
+        if (q.exec())
+            while (q.next())
+                rows << q.value(0).toString() << q.value(1).toString() << q.value(2).toString();
+        return rows;
+    }
 
     LabProcess lab;
     MainWidget *window = nullptr;
     LoginDialog *dialog = nullptr;
+    QList<QThread *> signalThreads;
 };
-
-void TestSignInLab::initTestCase()
-{
-    QVERIFY2(lab.startSample(), qPrintable(lab.lastError()));
-    qputenv("KELVORA_ACCOUNT_SERVICE", lab.accountUrl().toUtf8());
-}
-
-void TestSignInLab::init()
-{
-    InitDatabase();
-    QSqlQuery q;
-    QVERIFY(q.exec("DELETE FROM login_history"));
-}
-
-void TestSignInLab::cleanup()
-{
-    delete window;
-    window = nullptr;
-    dialog = nullptr;
-    QVERIFY(!findLoginDialog());
-    QVERIFY(lab.setFaults(QJsonObject()));
-}
-
-void TestSignInLab::build()
-{
-    window = new MainWidget;
-    dialog = findLoginDialog();
-    QVERIFY(dialog);
-    QVERIFY(window->userManager()->IsInitialised());
-}
-
-void TestSignInLab::typeAndSubmit(const QString &name, const QString &password)
-{
-    edit("NameEdit")->setText(name);
-    edit("PasswordEdit")->setText(password);
-    QTest::mouseClick(loginButton(), Qt::LeftButton);
-    QCOMPARE(loginButton()->text(), QString::fromUtf8("登录中 ..."));
-    QVERIFY(!loginButton()->isEnabled());
-}
-
-bool TestSignInLab::waitSignedIn()
-{
-    QSignalSpy finish(window->userManager(), &UserMgr::LoginFinish);
-    if (finish.isEmpty() && !window->userIdentity())
-        finish.wait(eventWaitMs);
-    return window->userIdentity() && window->isVisible();
-}
-
-void TestSignInLab::manualSignIn()
-{
-    build();
-    QVERIFY(dialog->isVisible());
-    QVERIFY(!window->isVisible());
-    QVERIFY(edit("NameEdit")->text().isEmpty());
-    typeAndSubmit("demo", "demo123");
-    QVERIFY(waitSignedIn());
-
-    QVERIFY(!dialog->isVisible());
-    QCOMPARE(dialog->result(), int(QDialog::Accepted));
-    QCOMPARE(loginButton()->text(), QString::fromUtf8("登录"));
-    QVERIFY(loginButton()->isEnabled());
-    QCOMPARE(window->findChild<QToolButton *>("userButton")->text(), QString::fromUtf8("演示用户"));
-    const UserIdentity *id = window->userIdentity();
-    QCOMPARE(id->userId, quint64(880000001));
-    QCOMPARE(id->userName, QString("demo"));
-    QVERIFY(!id->sessionId.isEmpty());
-    QVERIFY(window->userManager()->IsLogin());
-
-    const LoginInfo last = window->userManager()->LastLogin();
-    QCOMPARE(last.login_name, QString("demo"));
-    QCOMPARE(last.pw, QString("demo123"));
-    QCOMPARE(last.savepwflag, 1);
-    QCOMPARE(last.autologinflag, 1);
-}
-
-void TestSignInLab::wrongPassword()
-{
-    build();
-    QSignalSpy finish(window->userManager(), &UserMgr::LoginFinish);
-    typeAndSubmit("demo", "not-the-password");
-    QVERIFY(finish.wait(eventWaitMs));
-    QCOMPARE(finish.first().first().toInt(), 3);
-
-    MessageBox *toast = findToast(QString::fromUtf8("登录失败！ 密码错误,请核对密码后登录"));
-    QVERIFY(toast);
-    QCOMPARE(toast->parentWidget(), dialog);
-    QCOMPARE(toast->pos(), QPoint(16, 118));
-    QCOMPARE(toast->duration(), 2000);
-    QVERIFY(!toastClosable(toast));
-    QVERIFY(toastHasIcon(toast, ":/image/msgbox_error.png"));
-    QCOMPARE(loginButton()->text(), QString::fromUtf8("登录"));
-    QVERIFY(loginButton()->isEnabled());
-    QVERIFY(dialog->isVisible());
-    QVERIFY(!window->isVisible());
-    QVERIFY(!window->userIdentity());
-    QVERIFY(window->userManager()->LastLogin().login_name.isEmpty());
-}
-
-void TestSignInLab::automaticSignInFromStoredRecord()
-{
-    AddLoginInfo({"test", "test123", 1, 1});
-    build();
-    // Shown with the remembered account, and already on its way.
-    QCOMPARE(edit("NameEdit")->text(), QString("test"));
-    QCOMPARE(edit("PasswordEdit")->text(), QString("test123"));
-    QCOMPARE(loginButton()->text(), QString::fromUtf8("登录中 ..."));
-    QVERIFY(waitSignedIn());
-    QCOMPARE(window->userIdentity()->userName, QString("test"));
-    QCOMPARE(window->findChild<QToolButton *>("userButton")->text(), QString::fromUtf8("测试账号"));
-}
-
-void TestSignInLab::kickOutShowsDialogAgain()
-{
-    AddLoginInfo({"demo", "demo123", 1, 1});
-    build();
-    QVERIFY(waitSignedIn());
-    QSignalSpy kick(window->userManager(), &UserMgr::KickOut);
-
-    QNetworkAccessManager nam;
-    QNetworkRequest request(QUrl(lab.accountUrl() + "/account/login"));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
-    QUrlQuery form;
-    form.addQueryItem("name", "demo");
-    form.addQueryItem("password", "demo123");
-    form.addQueryItem("client", "81");
-    form.addQueryItem("version", "1.0.0.0");
-    QNetworkReply *reply = nam.post(request, form.toString(QUrl::FullyEncoded).toUtf8());
-    connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
-
-    QVERIFY(kick.count() > 0 || kick.wait(eventWaitMs));
-    QVERIFY(findToast(QString::fromUtf8("已在其他地方登录")));
-    QCOMPARE(findToast(QString::fromUtf8("已在其他地方登录"))->parentWidget(), dialog);
-    QVERIFY(!window->userIdentity());
-    QVERIFY(!window->isVisible());
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(window->findChild<QToolButton *>("userButton")->text(), QString::fromUtf8("登录"));
-    QCOMPARE(edit("NameEdit")->text(), QString("demo"));
-    QCOMPARE(edit("PasswordEdit")->text(), QString("demo123"));
-    QVERIFY(loginButton()->isEnabled());
-}
-
-void TestSignInLab::switchAccountSignsOut()
-{
-    AddLoginInfo({"demo", "demo123", 0, 0});
-    build();
-    QVERIFY(loginButton()->isEnabled()); // flag 0: no automatic sign-in
-    QVERIFY(edit("PasswordEdit")->text().isEmpty());
-    auto *savePw = dialog->findChild<QCheckBox *>("SavePwBox");
-    savePw->setChecked(false);
-    typeAndSubmit("demo", "demo123");
-    QVERIFY(waitSignedIn());
-    window->switchAccount();
-    QVERIFY(!window->userIdentity());
-    QVERIFY(!window->userManager()->IsLogin());
-    QVERIFY(!window->isVisible());
-    QVERIFY(dialog->isVisible());
-    // Refilled from the history: the password was not remembered.
-    QCOMPARE(edit("NameEdit")->text(), QString("demo"));
-    QVERIFY(edit("PasswordEdit")->text().isEmpty());
-    QVERIFY(savePw->isChecked());
-}
-
-void TestSignInLab::timeOut()
-{
-    QVERIFY(lab.setFaults(
-        QJsonObject{{"account", QJsonObject{{"delay_ms", 14000}, {"only", "login"}}}}));
-    build();
-    QSignalSpy over(window->userManager(), &UserMgr::LoginOverTime);
-    typeAndSubmit("demo", "demo123");
-    QVERIFY(over.wait(eventWaitMs + 15000));
-    MessageBox *toast = findToast(QString::fromUtf8("登录失败，请检查网络"));
-    QVERIFY(toast);
-    QCOMPARE(toast->parentWidget(), dialog);
-    QCOMPARE(toast->pos(), QPoint(16, 118));
-    QCOMPARE(toast->duration(), 100000);
-    QVERIFY(toastClosable(toast));
-    QCOMPARE(loginButton()->text(), QString::fromUtf8("登录"));
-    QVERIFY(loginButton()->isEnabled());
-    QVERIFY(!window->userIdentity());
-}
 
 QTEST_MAIN(TestSignInLab)
 #include "tst_signin_lab.moc"
