@@ -65,6 +65,7 @@ class TestE2EClient : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void cleanup();
 
     void wrongPasswordKeepsDialog();
     void signInShowsMainWindowAndDevices();
@@ -102,6 +103,25 @@ void TestE2EClient::cleanupTestCase()
     stopClient(second);
     lab.stop();
     x.stop();
+}
+
+// After a failed step: what the clients printed, how they ended and what the lab saw last.
+void TestE2EClient::cleanup()
+{
+    if (!QTest::currentTestFailed())
+        return;
+    for (const QProcess *client : {&first, &second})
+        qWarning("client %lld: %s, exit code %d", client->processId(),
+                 client->state() == QProcess::NotRunning ? "ended" : "running",
+                 client->exitCode());
+    for (const QString &name : QDir(work).entryList({QStringLiteral("client-*.log")})) {
+        QFile log(work + QLatin1Char('/') + name);
+        if (log.open(QIODevice::ReadOnly))
+            qWarning("%s:\n%s", qPrintable(name), log.readAll().right(4000).constData());
+    }
+    qWarning("lab log, last lines:\n%s", qPrintable(lab.requestLog().mid(
+                                                         qMax(0, lab.requestLog().size() - 15))
+                                                     .join(QLatin1Char('\n'))));
 }
 
 bool TestE2EClient::startClient(QProcess &client, const QString &logName)
