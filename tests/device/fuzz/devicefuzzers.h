@@ -2,6 +2,8 @@
 #define KELVORA_TEST_DEVICEFUZZERS_H
 
 #include <QByteArray>
+#include <QRegularExpression>
+#include <QString>
 #include <cstddef>
 #include <cstdint>
 
@@ -10,6 +12,17 @@
 void fuzzBoundDeviceReply(const QByteArray &input);
 void fuzzDiscoveryAnswer(const QByteArray &input);
 void fuzzUsbInfo(const QByteArray &input);
+
+// One plain file-name component on any system: printable ASCII without separators, not "."
+// or "..", no trailing dot, no reserved device name, at most 120 characters.
+inline bool isSafePathComponent(const QString &name)
+{
+    static const QRegularExpression safe(
+        QStringLiteral(
+            R"(^(?!(con|prn|aux|nul|com[1-9]|lpt[1-9])$)(?!.*\.$)[!-.0-9;-\[\]-~]{1,120}$)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return safe.match(name).hasMatch();
+}
 
 #ifdef KELVORA_FUZZ_ENTRY
 #define KELVORA_FUZZ_TARGET(check)                                                                 \
