@@ -8,6 +8,8 @@
 
 const QString kDevice = QStringLiteral("TVK0000000001");
 const QByteArray kBoundary = "boundary_vbx_MzExMTc=MzA5MDQ=MjA2OTE=";
+const QString kBigFile = QStringLiteral("/media/sda1/%E5%A4%A7%E6%96%87%E4%BB%B6%208MB.bin");
+const qint64 kBig = 8 * 1024 * 1024; // the size of kBigFile, "大文件 8MB.bin"
 const HttpSync::Headers kUploadHeaders = {
     {"Content-Type", "multipart/form-data; boundary=" + kBoundary}};
 
@@ -41,3 +43,42 @@ inline QJsonObject login(HttpSync &http, const QString &accountUrl, const QStrin
               form.query(QUrl::FullyEncoded).toUtf8())
         .json();
 }
+
+// One lab for the whole test program and the requests its cases send.
+class LabTest : public QObject
+{
+protected:
+    QString base(int port) const { return QStringLiteral("http://127.0.0.1:%1").arg(port); }
+    int port(const QString &service, const QString &id = kDevice) const
+    {
+        return lab_.device(id).value(service + QStringLiteral("_port")).toInt();
+    }
+    // A query of kDevice as the client sends it, directly or relayed.
+    QString dlna(const QString &opt, const QString &rest = QString(), bool viaRelay = false) const
+    {
+        return base(viaRelay ? lab_.relayPort() : port("xctl")) +
+               QStringLiteral("/dlna.csp?fname=dlna&opt=%1&x-qm-devid=%2&x-qm-pri=1&x-qm-port=%3"
+                              "&userid=880000001&username=demo")
+                   .arg(opt, kDevice)
+                   .arg(port("xctl")) +
+               rest;
+    }
+    QJsonObject get(const QString &url) { return http_.get(url).json(); }
+    int rtn(const QString &url) { return get(url).value("rtn").toInt(-99); }
+    int status(const QString &url) { return http_.get(url).status; }
+    QString session()
+    {
+        return login(http_, lab_.accountUrl(), "demo", "demo123").value("sessionid").toString();
+    }
+    // The device list of demo (userid 880000001) with this cookie.
+    QJsonObject devices(const QByteArray &cookie)
+    {
+        return http_
+            .get(lab_.accountUrl() +
+                     QStringLiteral("/tovrik/user/querydevice?userid=880000001&ct=30&v=2&type=0"),
+                 {{"Cookie", cookie}, {"User-Agent", "Kelvora Client Win32"}})
+            .json();
+    }
+    LabProcess lab_;
+    HttpSync http_;
+};
