@@ -13,52 +13,69 @@
 
 namespace {
 
-const QString id1 = QStringLiteral("TVK1000A00000000001");
-
 DeviceRecord record(bool local)
 {
     DeviceRecord r;
-    r.deviceid = id1;
+    r.deviceid = "TVK1000A00000000001";
     r.isLocal = local;
-    r.serverip = QStringLiteral("10.9.9.9");
+    r.serverip = "10.9.9.9";
     r.serverport = 18090;
-    r.intraip = QStringLiteral("192.168.1.20");
+    r.intraip = "192.168.1.20";
     r.xctl_port = 18081;
     r.mps_port = 18082;
     r.http_port = 18083;
     return r;
 }
 
-DeviceUser demo()
-{
-    DeviceUser u;
-    u.signedIn = true;
-    u.userId = 18446744073709551615ULL;
-    u.userName = QStringLiteral("演示 user");
-    return u;
-}
-
 QString ports(quint16 xctl, quint16 mps, quint16 http)
 {
-    return QStringLiteral("%1,%2,%3").arg(xctl).arg(mps).arg(http);
+    return QString("%1,%2,%3").arg(xctl).arg(mps).arg(http);
 }
 
-// Every field in one line, so one comparison checks them all.
-QString summary(const DeviceRecord &d)
+// The readers' results with every field in one line (rows of a list on lines of their own),
+// so one comparison checks them all; "fail" for a reply that is not usable.
+QString bound(const QByteArray &body)
 {
-    return QStringList{d.deviceid,
-                       d.aliasname,
-                       d.serverip + QLatin1Char(':') + QString::number(d.serverport),
-                       d.intraip,
-                       ports(d.xctl_port, d.mps_port, d.http_port),
-                       QLatin1String(d.onlinestatus ? "on" : "off") +
-                           QLatin1String(d.isLocal ? " lan" : "")}
-        .join(QLatin1Char('|'));
+    const BoundDeviceQuery::Reply reply = BoundDeviceQuery::parse(body);
+    QStringList rows;
+    for (const DeviceRecord &d : reply.devices) {
+        rows.append(QStringList{d.deviceid, d.aliasname,
+                                d.serverip + ':' + QString::number(d.serverport), d.intraip,
+                                ports(d.xctl_port, d.mps_port, d.http_port),
+                                d.isLocal        ? "lan"
+                                : d.onlinestatus ? "on"
+                                                 : "off"}
+                        .join('|'));
+    }
+    return reply.ok ? rows.join('\n') : "fail" + rows.join("");
 }
 
-QByteArray boundList(const QByteArray &entries)
+QString boundList(const QByteArray &entries)
 {
-    return R"({"ret":0,"devices":[)" + entries + "]}";
+    return bound(R"({"ret":0,"devices":[)" + entries + "]}");
+}
+
+QString answer(const QByteArray &payload)
+{
+    const auto a = DiscoveryAnswer::parse(payload);
+    return a ? QStringList{a->id, a->ip, ports(a->xctl_port, a->mps_port, a->http_port)}.join('|')
+             : "fail";
+}
+
+// Partitions as letter:path:size:used, then the sums and the size text.
+QString usb(const QByteArray &body)
+{
+    const auto info = UsbInfo::parse(body);
+    if (!info)
+        return "fail";
+    QStringList parts;
+    for (const UsbInfo::Partition &p : info->partitions)
+        parts.append(
+            QStringList{p.letter, p.path, QString::number(p.size), QString::number(p.used)}.join(
+                ':'));
+    return QStringList{parts.join(';'), QString::number(info->total), QString::number(info->used),
+                       info->sizeText()}
+        .join('|');
 }
 
 } // namespace
@@ -68,289 +85,191 @@ class TestDeviceTexts : public QObject
     Q_OBJECT
 
 private slots:
-    void urls_data()
+    void texts_data()
     {
-        QTest::addColumn<bool>("local");
-        QTest::addColumn<QString>("origin");
-        QTest::addColumn<QString>("mpsOrigin");
-        QTest::addColumn<QString>("user");
-        QTest::newRow("LAN, signed in")
-            << true << QStringLiteral("http://192.168.1.20:18081")
-            << QStringLiteral("http://192.168.1.20:18082")
-            << QStringLiteral("&userid=18446744073709551615&username=演示 user");
-        QTest::newRow("relay, nobody signed in")
-            << false << QStringLiteral("http://10.9.9.9:18090")
-            << QStringLiteral("http://10.9.9.9:18090") << QStringLiteral("&userid=0&username=0");
-    }
-    void urls()
-    {
-        QFETCH(bool, local);
-        QFETCH(QString, origin);
-        QFETCH(QString, mpsOrigin);
-        QFETCH(QString, user);
-        const DeviceRecord d = record(local);
-        const DeviceUser u = local ? demo() : DeviceUser();
-        const QString relay = QStringLiteral("&x-qm-devid=%1&x-qm-pri=1&x-qm-port=18081").arg(id1);
-        const QString dlna = origin + QStringLiteral("/dlna.csp?fname=dlna&opt=%1") + relay + user;
-        QCOMPARE(DeviceUrls::dlnaUrl(d, QStringLiteral("x"), u), dlna.arg(QStringLiteral("x")));
-        QCOMPARE(DeviceUrls::usbInfo(d, u), dlna.arg(QStringLiteral("getusbinfo")));
-        QCOMPARE(DeviceUrls::queryDir(d, u, QStringLiteral("/media/sda1"), 0, 100),
-                 dlna.arg(QStringLiteral("querydir")) +
-                     QStringLiteral("&start=0&count=100&path=/media/sda1"));
-        QCOMPARE(DeviceUrls::fileList(d, u, 29489, 50, 100),
-                 dlna.arg(QStringLiteral("get")) +
-                     QStringLiteral("&type=29489&start=50&count=100&sortby=time&sorttype=down"
-                                    "&businesstype=1"));
-        QCOMPARE(DeviceUrls::fileData(d, u, QStringLiteral("/media/a.jpg"), 1, 5000000000ULL),
-                 dlna.arg(QStringLiteral("getfiledata")) +
-                     QStringLiteral("&order=1&size=5000000000&path=/media/a.jpg"));
-        QCOMPARE(DeviceUrls::realVideo(d, u, 830, -1, 10, 20),
-                 dlna.arg(QStringLiteral("getrealvideo")) +
-                     QStringLiteral("&type=830&start=10&count=20&seriesid=-1&sortby=1&sorttype=0"
-                                    "&from=0&dpart="));
-        QCOMPARE(DeviceUrls::deleteFiles(d, u, QStringLiteral("/media/a|/media/b")),
-                 dlna.arg(QStringLiteral("delfileex")) +
-                     QStringLiteral("&filelist=/media/a|/media/b"));
-        // The user query comes last here, after dirpath.
-        QCOMPARE(DeviceUrls::mkdir(d, u, QStringLiteral("/m/n")),
-                 origin +
-                     QStringLiteral("/protocol.csp?fname=storage&opt=recursive_mkdir&resp_t=2") +
-                     relay + QStringLiteral("&dirpath=/m/n") + user);
-        QCOMPARE(d.serviceOrigin(d.mps_port), mpsOrigin);
-        QCOMPARE(d.relayParameters(d.http_port),
-                 QStringLiteral("x-qm-devid=%1&x-qm-pri=1&x-qm-port=18083").arg(id1));
-    }
+        QTest::addColumn<QString>("actual");
+        QTest::addColumn<QString>("expected");
+        const char *prefix = "";
+        auto row = [&prefix](const char *name, const QString &actual, const QString &expected) {
+            QTest::addRow("%s%s", prefix, name) << actual << expected;
+        };
 
-    void unsetPortsAre65535()
-    {
-        const QString tail = QStringLiteral("/dlna.csp?fname=dlna&opt=getusbinfo&x-qm-devid="
-                                            "&x-qm-pri=1&x-qm-port=65535&userid=0&username=0");
-        DeviceRecord d;
-        QCOMPARE(DeviceUrls::usbInfo(d, DeviceUser()), QStringLiteral("http://:65535") + tail);
-        d.isLocal = true;
-        d.intraip = QStringLiteral("127.0.0.1");
-        QCOMPARE(DeviceUrls::usbInfo(d, DeviceUser()),
-                 QStringLiteral("http://127.0.0.1:65535") + tail);
-    }
+        for (const bool local : {true, false}) {
+            prefix = local ? "LAN, signed in: " : "relay, nobody signed in: ";
+            const DeviceRecord d = record(local);
+            DeviceUser u;
+            if (local) {
+                u.signedIn = true;
+                u.userId = 18446744073709551615ULL;
+                u.userName = "演示 user";
+            }
+            const QString origin = local ? "http://192.168.1.20:18081" : "http://10.9.9.9:18090";
+            const QString user =
+                local ? "&userid=18446744073709551615&username=演示 user" : "&userid=0&username=0";
+            const QString relay = "&x-qm-devid=TVK1000A00000000001&x-qm-pri=1&x-qm-port=18081";
+            const QString dlna = origin + "/dlna.csp?fname=dlna&opt=%1" + relay + user;
+            row("dlna", DeviceUrls::dlnaUrl(d, "x", u), dlna.arg("x"));
+            row("usbinfo", DeviceUrls::usbInfo(d, u), dlna.arg("getusbinfo"));
+            row("querydir", DeviceUrls::queryDir(d, u, "/media/sda1", 0, 100),
+                dlna.arg("querydir") + "&start=0&count=100&path=/media/sda1");
+            row("get", DeviceUrls::fileList(d, u, 29489, 50, 100),
+                dlna.arg("get") +
+                    "&type=29489&start=50&count=100&sortby=time&sorttype=down&businesstype=1");
+            row("getfiledata", DeviceUrls::fileData(d, u, "/media/a.jpg", 1, 5000000000ULL),
+                dlna.arg("getfiledata") + "&order=1&size=5000000000&path=/media/a.jpg");
+            row("getrealvideo", DeviceUrls::realVideo(d, u, 830, -1, 10, 20),
+                dlna.arg("getrealvideo") +
+                    "&type=830&start=10&count=20&seriesid=-1&sortby=1&sorttype=0&from=0&dpart=");
+            row("delfileex", DeviceUrls::deleteFiles(d, u, "/media/a|/media/b"),
+                dlna.arg("delfileex") + "&filelist=/media/a|/media/b");
+            // The user query comes last here, after dirpath.
+            row("mkdir", DeviceUrls::mkdir(d, u, "/m/n"),
+                origin + "/protocol.csp?fname=storage&opt=recursive_mkdir&resp_t=2" + relay +
+                    "&dirpath=/m/n" + user);
+            row("mps origin", d.serviceOrigin(d.mps_port),
+                local ? "http://192.168.1.20:18082" : "http://10.9.9.9:18090");
+            row("relay parameters", d.relayParameters(d.http_port),
+                "x-qm-devid=TVK1000A00000000001&x-qm-pri=1&x-qm-port=18083");
+        }
+        prefix = "";
 
-    void placeholdersInValuesStayAsWritten()
-    {
+        DeviceRecord unset;
+        const QString tail = "/dlna.csp?fname=dlna&opt=getusbinfo&x-qm-devid=&x-qm-pri=1"
+                             "&x-qm-port=65535&userid=0&username=0";
+        row("unset relay port", DeviceUrls::usbInfo(unset, DeviceUser()), "http://:65535" + tail);
+        unset.isLocal = true;
+        unset.intraip = "127.0.0.1";
+        row("unset LAN port", DeviceUrls::usbInfo(unset, DeviceUser()),
+            "http://127.0.0.1:65535" + tail);
         // Percent-encoded paths and odd identifiers hold "%1"-like text.
-        DeviceRecord d = record(true);
-        d.deviceid = QStringLiteral("ID%1%2");
-        DeviceUser u = demo();
-        u.userName = QStringLiteral("%3");
-        QCOMPARE(DeviceUrls::queryDir(d, u, QStringLiteral("/a%20b/%E4%B8%AD%1"), 1, 2),
-                 QStringLiteral("http://192.168.1.20:18081/dlna.csp?fname=dlna&opt=querydir"
-                                "&x-qm-devid=ID%1%2&x-qm-pri=1&x-qm-port=18081"
-                                "&userid=18446744073709551615&username=%3"
-                                "&start=1&count=2&path=/a%20b/%E4%B8%AD%1"));
-        QCOMPARE(DeviceUrls::mkdir(d, DeviceUser(), QStringLiteral("/x%2")),
-                 QStringLiteral("http://192.168.1.20:18081/protocol.csp?fname=storage"
-                                "&opt=recursive_mkdir&resp_t=2&x-qm-devid=ID%1%2&x-qm-pri=1"
-                                "&x-qm-port=18081&dirpath=/x%2&userid=0&username=0"));
-    }
+        DeviceRecord odd = record(true);
+        odd.deviceid = "ID%1%2";
+        DeviceUser oddUser;
+        oddUser.signedIn = true;
+        oddUser.userName = "%3";
+        row("placeholders, querydir",
+            DeviceUrls::queryDir(odd, oddUser, "/a%20b/%E4%B8%AD%1", 1, 2),
+            "http://192.168.1.20:18081/dlna.csp?fname=dlna&opt=querydir&x-qm-devid=ID%1%2"
+            "&x-qm-pri=1&x-qm-port=18081&userid=0&username=%3&start=1&count=2"
+            "&path=/a%20b/%E4%B8%AD%1");
+        row("placeholders, mkdir", DeviceUrls::mkdir(odd, DeviceUser(), "/x%2"),
+            "http://192.168.1.20:18081/protocol.csp?fname=storage&opt=recursive_mkdir&resp_t=2"
+            "&x-qm-devid=ID%1%2&x-qm-pri=1&x-qm-port=18081&dirpath=/x%2&userid=0&username=0");
 
-    // Rows of a usable reply one summary a line; "fail" for an unusable one.
-    void boundReply_data()
-    {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("rows");
-        QTest::newRow("full") << boundList(R"({"deviceid":"TVK1000A00000000001",
+        row("bound, full", boundList(R"({"deviceid":"TVK1000A00000000001",
             "aliasname":"%E5%AE%A2%E5%8E%85 box","serverip":"127.0.0.1","serverport":18090,
             "intraip":"192.168.1.2","onlinestatus":1,
-            "new_port_set":{"xctl_port":18081,"mps_port":18082,"http_port":18083}})")
-                              << QStringLiteral("TVK1000A00000000001|客厅 box|127.0.0.1:18090|"
-                                                "192.168.1.2|18081,18082,18083|on");
-        // Empty or missing names fall back to 4 characters from index 14; no new_port_set
-        // gives ports 0, not the record's initial 65535.
-        QTest::newRow("empty name")
-            << boundList(R"({"deviceid":"TVK1000A000000QRST","aliasname":"","onlinestatus":0})")
-            << QStringLiteral("TVK1000A000000QRST|QRST|:0||0,0,0|off");
-        QTest::newRow("no name") << boundList(R"({"deviceid":"TVK1000A000000XYZW9"})")
-                                 << QStringLiteral("TVK1000A000000XYZW9|XYZW|:0||0,0,0|off");
-        QTest::newRow("mistyped") << boundList(R"({"deviceid":"SHORT12345678",
-            "aliasname":"plain name","serverport":70000,"onlinestatus":"1",
-            "new_port_set":{"xctl_port":"18081","mps_port":-1,"http_port":1.5}})")
-                                  << QStringLiteral(
-                                         "SHORT12345678|plain name|:4464||0,65535,0|off");
-        QTest::newRow("short ids in order")
-            << boundList(R"({"deviceid":"TVK0000000001"},{"deviceid":"12345678901234"},
-                            {"deviceid":"123456789012345"})")
-            << QStringLiteral("TVK0000000001||:0||0,0,0|off\n12345678901234||:0||0,0,0|off\n"
-                              "123456789012345|5|:0||0,0,0|off");
-        QTest::newRow("broken escape") << boundList(R"({"deviceid":"a","aliasname":"100%"})")
-                                       << QStringLiteral("a|100%|:0||0,0,0|off");
-        QTest::newRow("not objects") << boundList(R"(1,"x",null)")
-                                     << QStringLiteral("||:0||0,0,0|off\n||:0||0,0,0|off\n"
-                                                       "||:0||0,0,0|off");
-        QTest::newRow("empty list") << boundList("") << QString();
-        QTest::newRow("no list") << QByteArray(R"({"ret":0})") << QString();
-        const QString fail = QStringLiteral("fail");
-        QTest::newRow("empty body") << QByteArray() << fail;
-        QTest::newRow("garbage") << QByteArray("<html>") << fail;
-        QTest::newRow("array") << QByteArray(R"([{"ret":0}])") << fail;
-        QTest::newRow("no ret") << QByteArray(R"({"devices":[]})") << fail;
-        QTest::newRow("ret 1") << QByteArray(R"({"ret":1,"devices":[{"deviceid":"x"}]})") << fail;
-        QTest::newRow("ret text") << QByteArray(R"({"ret":"0","devices":[]})") << fail;
-        QTest::newRow("truncated") << QByteArray(R"({"ret":0,"devices":[)") << fail;
-    }
-    void boundReply()
-    {
-        QFETCH(QByteArray, body);
-        QFETCH(QString, rows);
-        const BoundDeviceQuery::Reply reply = BoundDeviceQuery::parse(body);
-        QStringList lines;
-        for (const DeviceRecord &device : reply.devices)
-            lines.append(summary(device));
-        QCOMPARE(reply.ok ? lines.join(QLatin1Char('\n')) : QStringLiteral("fail") + lines.join(""),
-                 rows);
-    }
+            "new_port_set":{"xctl_port":18081,"mps_port":18082,"http_port":18083}})"),
+            "TVK1000A00000000001|客厅 box|127.0.0.1:18090|192.168.1.2|18081,18082,18083|on");
+        // Empty or missing names fall back to 4 characters from index 14 (none for shorter
+        // identifiers); no new_port_set gives ports 0, not the record's initial 65535.
+        row("bound, empty name",
+            boundList(R"({"deviceid":"TVK1000A000000QRST","aliasname":"","onlinestatus":0})"),
+            "TVK1000A000000QRST|QRST|:0||0,0,0|off");
+        row("bound, no name", boundList(R"({"deviceid":"TVK1000A000000XYZW9"})"),
+            "TVK1000A000000XYZW9|XYZW|:0||0,0,0|off");
+        row("bound, short ids in order",
+            boundList(R"({"deviceid":"TVK0000000001"},{"deviceid":"12345678901234"},
+                         {"deviceid":"123456789012345"})"),
+            "TVK0000000001||:0||0,0,0|off\n12345678901234||:0||0,0,0|off\n"
+            "123456789012345|5|:0||0,0,0|off");
+        row("bound, mistyped", boundList(R"({"deviceid":"SHORT12345678","aliasname":"plain name",
+            "serverport":70000,"onlinestatus":"1",
+            "new_port_set":{"xctl_port":"18081","mps_port":-1,"http_port":1.5}})"),
+            "SHORT12345678|plain name|:4464||0,65535,0|off");
+        row("bound, broken escape", boundList(R"({"deviceid":"a","aliasname":"100%"})"),
+            "a|100%|:0||0,0,0|off");
+        row("bound, not objects", boundList(R"(1,"x",null)"),
+            "||:0||0,0,0|off\n||:0||0,0,0|off\n||:0||0,0,0|off");
+        row("bound, empty list", boundList(""), "");
+        row("bound, no list", bound(R"({"ret":0})"), "");
+        row("bound, empty body", bound(""), "fail");
+        row("bound, garbage", bound("<html>"), "fail");
+        row("bound, array", bound(R"([{"ret":0}])"), "fail");
+        row("bound, no ret", bound(R"({"devices":[]})"), "fail");
+        row("bound, ret 1", bound(R"({"ret":1,"devices":[{"deviceid":"x"}]})"), "fail");
+        row("bound, ret text", bound(R"({"ret":"0","devices":[]})"), "fail");
+        row("bound, truncated", bound(R"({"ret":0,"devices":[)"), "fail");
 
-    void discoveryAnswer_data()
-    {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<QString>("answer");
-        QTest::newRow("plain")
-            << QByteArray(
-                   R"({"id":"TVK1","ip":"10.0.0.7","xctl_port":1,"mps_port":2,"http_port":3})")
-            << QStringLiteral("TVK1|10.0.0.7|1,2,3");
+        row("answer, plain",
+            answer(R"({"id":"TVK1","ip":"10.0.0.7","xctl_port":1,"mps_port":2,"http_port":3})"),
+            "TVK1|10.0.0.7|1,2,3");
         // Mistyped values are kept as empty text and 0; ports are cut to 16 bits.
-        QTest::newRow("mistyped")
-            << QByteArray(R"({"id":5,"ip":null,"xctl_port":"1","mps_port":65537,"http_port":-1})")
-            << QStringLiteral("||0,1,65535");
-        QTest::newRow("huge") << QByteArray(R"({"id":"","ip":"","xctl_port":1e300,
-            "mps_port":-1e300,"http_port":4294967297})")
-                              << QStringLiteral("||0,0,1");
-        const QString none = QStringLiteral("none");
-        QTest::newRow("no http_port")
-            << QByteArray(R"({"id":"a","ip":"b","xctl_port":1,"mps_port":2})") << none;
-        QTest::newRow("no id") << QByteArray(
-                                      R"({"ip":"b","xctl_port":1,"mps_port":2,"http_port":3})")
-                               << none;
-        QTest::newRow("array") << QByteArray(R"([{"id":"a"}])") << none;
-        QTest::newRow("request echo") << DiscoveryAnswer::request() << none;
-        QTest::newRow("empty") << QByteArray() << none;
-        QTest::newRow("binary") << QByteArray("\x00\xff\x01", 3) << none;
-    }
-    void discoveryAnswer()
-    {
-        QFETCH(QByteArray, payload);
-        QFETCH(QString, answer);
-        const auto a = DiscoveryAnswer::parse(payload);
-        const QStringList fields{a ? a->id : QStringLiteral("none"), a ? a->ip : QString(),
-                                 a ? ports(a->xctl_port, a->mps_port, a->http_port) : QString()};
-        QCOMPARE(a ? fields.join(QLatin1Char('|')) : fields.first(), answer);
-    }
+        row("answer, mistyped",
+            answer(R"({"id":5,"ip":null,"xctl_port":"1","mps_port":65537,"http_port":-1})"),
+            "||0,1,65535");
+        row("answer, huge", answer(R"({"id":"","ip":"","xctl_port":1e300,"mps_port":-1e300,
+                                       "http_port":4294967297})"),
+            "||0,0,1");
+        row("answer, no http_port", answer(R"({"id":"a","ip":"b","xctl_port":1,"mps_port":2})"),
+            "fail");
+        row("answer, no id", answer(R"({"ip":"b","xctl_port":1,"mps_port":2,"http_port":3})"),
+            "fail");
+        row("answer, array", answer(R"([{"id":"a"}])"), "fail");
+        row("answer, request echo", answer(DiscoveryAnswer::request()), "fail");
+        row("answer, empty", answer(""), "fail");
+        row("answer, binary", answer(QByteArray("\x00\xff\x01", 3)), "fail");
 
-    // Partitions as letter:path:size:used, then the sums and the size text.
-    void usbInfo_data()
-    {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("info");
-        QTest::newRow("two disks") << QByteArray(R"({"rtn":0,"disklist":[
+        row("usb, two disks", usb(R"({"rtn":0,"disklist":[
             {"Partitionlist":[{"name":"A","letter":"E","path":"/media/sda1",
               "size":536870912000,"used":107374182400}]},
             {"Partitionlist":[{"name":"B","letter":"F","path":"/media/sdb1",
-              "size":1099511627776,"used":"214748364800"}]}]})")
-                                   << QStringLiteral("E:/media/sda1:536870912000:107374182400;"
-                                                     "F:/media/sdb1:1099511627776:214748364800|"
-                                                     "1636382539776|322122547200|"
-                                                     "1224GB可用/1524GB");
-        QTest::newRow("empty disks")
-            << QByteArray(R"({"rtn":0,"disklist":[{"Partitionlist":[]},{}]})")
-            << QStringLiteral("|0|0|0字节可用/0字节");
-        QTest::newRow("no disks") << QByteArray(R"({"rtn":0})")
-                                  << QStringLiteral("|0|0|0字节可用/0字节");
+              "size":1099511627776,"used":"214748364800"}]}]})"),
+            "E:/media/sda1:536870912000:107374182400;F:/media/sdb1:1099511627776:214748364800|"
+            "1636382539776|322122547200|1224GB可用/1524GB");
+        row("usb, empty disks", usb(R"({"rtn":0,"disklist":[{"Partitionlist":[]},{}]})"),
+            "|0|0|0字节可用/0字节");
+        row("usb, no disks", usb(R"({"rtn":0})"), "|0|0|0字节可用/0字节");
         // More used than present: no wrap-around into a huge free figure.
-        QTest::newRow("overused")
-            << QByteArray(R"({"rtn":0,"disklist":[{"Partitionlist":[{"size":1000,"used":5000}]}]})")
-            << QStringLiteral("::1000:5000|1000|5000|0字节可用/1000字节");
+        row("usb, overused",
+            usb(R"({"rtn":0,"disklist":[{"Partitionlist":[{"size":1000,"used":5000}]}]})"),
+            "::1000:5000|1000|5000|0字节可用/1000字节");
         // Sums beyond 64 bits stay at the maximum; negative and non-numeric sizes read as 0.
-        QTest::newRow("overflow") << QByteArray(R"({"rtn":0,"disklist":[{"Partitionlist":[
+        row("usb, overflow", usb(R"({"rtn":0,"disklist":[{"Partitionlist":[
             {"size":"18446744073709551615"},{"size":"18446744073709551615"},
-            {"size":-5},{"size":"x"}]}]})")
-                                  << QStringLiteral("::18446744073709551615:0;"
-                                                    "::18446744073709551615:0;::0:0;::0:0|"
-                                                    "18446744073709551615|0|"
-                                                    "17179869183GB可用/17179869183GB");
-        const QString none = QStringLiteral("none");
-        QTest::newRow("rtn 1")
-            << QByteArray(R"({"rtn":1,"disklist":[{"Partitionlist":[{"size":1,"used":0}]}]})")
-            << none;
-        QTest::newRow("no rtn") << QByteArray(
-                                       R"({"disklist":[{"Partitionlist":[{"size":1,"used":0}]}]})")
-                                << none;
-        QTest::newRow("rtn text") << QByteArray(R"({"rtn":"0"})") << none;
-        QTest::newRow("not json") << QByteArray("oops") << none;
-        QTest::newRow("array") << QByteArray("[]") << none;
-    }
-    void usbInfo()
-    {
-        QFETCH(QByteArray, body);
-        QFETCH(QString, info);
-        const auto parsed = UsbInfo::parse(body);
-        QString text = QStringLiteral("none");
-        if (parsed) {
-            QStringList parts;
-            for (const UsbInfo::Partition &p : parsed->partitions)
-                parts.append(
-                    QStringList{p.letter, p.path, QString::number(p.size), QString::number(p.used)}
-                        .join(QLatin1Char(':')));
-            text = QStringList{parts.join(QLatin1Char(';')), QString::number(parsed->total),
-                               QString::number(parsed->used), parsed->sizeText()}
-                       .join(QLatin1Char('|'));
-        }
-        QCOMPARE(text, info);
-    }
+            {"size":-5},{"size":"x"}]}]})"),
+            "::18446744073709551615:0;::18446744073709551615:0;::0:0;::0:0|"
+            "18446744073709551615|0|17179869183GB可用/17179869183GB");
+        row("usb, rtn 1", usb(R"({"rtn":1,"disklist":[{"Partitionlist":[{"size":1,"used":0}]}]})"),
+            "fail");
+        row("usb, no rtn", usb(R"({"disklist":[{"Partitionlist":[{"size":1,"used":0}]}]})"),
+            "fail");
+        row("usb, rtn text", usb(R"({"rtn":"0"})"), "fail");
+        row("usb, not json", usb("oops"), "fail");
+        row("usb, array", usb("[]"), "fail");
 
-    void diskSizes_data()
-    {
-        QTest::addColumn<quint64>("bytes");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("0") << 0ULL << QStringLiteral("0字节");
-        QTest::newRow("1024") << 1024ULL << QStringLiteral("1024字节");
-        QTest::newRow("1025") << 1025ULL << QStringLiteral("1KB");
-        QTest::newRow("2^20") << (1ULL << 20) << QStringLiteral("1024KB");
-        QTest::newRow("2^20+1") << (1ULL << 20) + 1 << QStringLiteral("1MB");
-        QTest::newRow("2^30") << (1ULL << 30) << QStringLiteral("1024MB");
-        QTest::newRow("2^30+1") << (1ULL << 30) + 1 << QStringLiteral("1GB");
-        QTest::newRow("1.9GB") << 2040109465ULL << QStringLiteral("1GB");
-    }
-    void diskSizes()
-    {
-        QFETCH(quint64, bytes);
-        QFETCH(QString, text);
-        QCOMPARE(formatDiskSize(bytes), text);
-    }
+        row("size 0", formatDiskSize(0), "0字节");
+        row("size 1024", formatDiskSize(1024), "1024字节");
+        row("size 1025", formatDiskSize(1025), "1KB");
+        row("size 2^20", formatDiskSize(1ULL << 20), "1024KB");
+        row("size 2^20+1", formatDiskSize((1ULL << 20) + 1), "1MB");
+        row("size 2^30", formatDiskSize(1ULL << 30), "1024MB");
+        row("size 2^30+1", formatDiskSize((1ULL << 30) + 1), "1GB");
+        row("size 1.9GB", formatDiskSize(2040109465ULL), "1GB");
 
-    void networkErrorTexts()
+        row("refused", networkErrorText(QNetworkReply::ConnectionRefusedError),
+            "连接被拒绝，请检查设备是否在线");
+        row("timeout", networkErrorText(QNetworkReply::TimeoutError), "连接超时");
+        row("host not found", networkErrorText(QNetworkReply::HostNotFoundError), "");
+        row("no error", networkErrorText(QNetworkReply::NoError), "");
+    }
+    void texts()
     {
-        QCOMPARE(networkErrorText(QNetworkReply::ConnectionRefusedError),
-                 QStringLiteral("连接被拒绝，请检查设备是否在线"));
-        QCOMPARE(networkErrorText(QNetworkReply::TimeoutError), QStringLiteral("连接超时"));
-        QCOMPARE(networkErrorText(QNetworkReply::HostNotFoundError), QString());
-        QCOMPARE(networkErrorText(QNetworkReply::NoError), QString());
+        QFETCH(QString, actual);
+        QFETCH(QString, expected);
+        QCOMPARE(actual, expected);
     }
 
     void pathComponents_data()
     {
         QTest::addColumn<QString>("id");
-        QTest::newRow("dotdot") << QStringLiteral("..");
-        QTest::newRow("dot") << QStringLiteral(".");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("parent path") << QStringLiteral("../../etc");
-        QTest::newRow("absolute") << QStringLiteral("/etc/passwd");
-        QTest::newRow("backslash") << QStringLiteral("..\\..\\Windows");
-        QTest::newRow("drive") << QStringLiteral("C:\\x");
+        for (const char *id : {"..", ".", "", "../../etc", "/etc/passwd", "..\\..\\Windows",
+                               "C:\\x", "abc.", "con", "LPT1", "设备/.."})
+            QTest::newRow(id) << QString(id);
+        QTest::newRow("control") << QString("a\nb\tc\x7f");
         QTest::newRow("nul") << QString::fromLatin1("a\0b", 3);
-        QTest::newRow("control") << QStringLiteral("a\nb\tc\x7f");
-        QTest::newRow("trailing dot") << QStringLiteral("abc.");
-        QTest::newRow("reserved") << QStringLiteral("con");
-        QTest::newRow("reserved upper") << QStringLiteral("LPT1");
-        QTest::newRow("unicode") << QStringLiteral("设备/..");
-        QTest::newRow("long") << QString(5000, QLatin1Char('/'));
-        QTest::newRow("long plain") << QString(300, QLatin1Char('a'));
+        QTest::newRow("long") << QString(5000, '/');
+        QTest::newRow("long plain") << QString(300, 'a');
     }
     void pathComponents()
     {
@@ -364,21 +283,18 @@ private slots:
         QCOMPARE(QFileInfo(QDir::cleanPath(folder)).dir().absolutePath(),
                  QDir(data.path()).absolutePath());
         QVERIFY(QDir().mkpath(folder));
-        QFile probe(folder + QStringLiteral("/probe"));
+        QFile probe(folder + "/probe");
         QVERIFY(probe.open(QIODevice::WriteOnly));
         QCOMPARE(QDir(data.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
     }
 
     void pathComponentsStayDistinct()
     {
-        QCOMPARE(safeDevicePathComponent(id1), id1);
-        QCOMPARE(safeDevicePathComponent(QStringLiteral("a-b_C9")), QStringLiteral("a-b_C9"));
+        QCOMPARE(safeDevicePathComponent("TVK1000A00000000001"), "TVK1000A00000000001");
+        QCOMPARE(safeDevicePathComponent("a-b_C9"), "a-b_C9");
         const QStringList ids = {
-            QStringLiteral("a.b"),   QStringLiteral("a%2Eb"), QStringLiteral("a/b"),
-            QStringLiteral("a%2Fb"), QStringLiteral(".."),    QStringLiteral("%2E%2E"),
-            QStringLiteral("CON"),   QStringLiteral("%43ON"), QString(),
-            QStringLiteral("%"),     QString(300, 'x'),       QString(300, 'x') + QLatin1Char('y'),
-            QStringLiteral("a~b"),   QStringLiteral("a%7Eb")};
+            "a.b",   "a%2Eb", "a/b", "a%2Fb", "..",    "%2E%2E",          "CON",
+            "%43ON", "",      "%",   "a~b",   "a%7Eb", QString(300, 'x'), QString(300, 'x') + 'y'};
         QSet<QString> names;
         for (const QString &id : ids)
             names.insert(safeDevicePathComponent(id));
