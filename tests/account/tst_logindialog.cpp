@@ -71,11 +71,9 @@ private slots:
         QCOMPARE(mgr->GetUserId(&id), -1);
         QCOMPARE(id, quint64(0));
         std::string text = "untouched";
-        QCOMPARE(mgr->GetSessionId(&text), -1);
-        QCOMPARE(mgr->GetUserName(&text), -1);
-        QCOMPARE(mgr->GetNickName(&text), -1);
-        QCOMPARE(mgr->GetJumpKey(&text), -1);
-        QCOMPARE(mgr->GetImageUrl(&text), -1);
+        for (auto getter : {&UserMgr::GetSessionId, &UserMgr::GetUserName, &UserMgr::GetNickName,
+                            &UserMgr::GetJumpKey, &UserMgr::GetImageUrl})
+            QCOMPARE((mgr.get()->*getter)(&text), -1);
         QCOMPARE(text, std::string("untouched"));
 
         QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
@@ -204,11 +202,6 @@ private slots:
         QCOMPARE(edit("NameEdit")->text(), QString("typed"));
         QCOMPARE(edit("PasswordEdit")->text(), QString("typed pw"));
         QVERIFY(box("SavePwBox")->isChecked());
-        QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
-        dialog->AutoLogin();
-        QVERIFY(button()->isEnabled());
-        QCoreApplication::processEvents();
-        QCOMPARE(finish.count(), 0);
     }
 
     void showLastLoginFlags_data()

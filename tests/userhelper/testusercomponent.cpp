@@ -36,10 +36,8 @@ std::string narrow(BSTR text)
 {
     if (!text)
         return "(null)";
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(size_t(n > 0 ? n : 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
-    out.resize(out.size() - 1);
+    char out[256] = {};
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out, sizeof out, nullptr, nullptr);
     return out;
 }
 
