@@ -35,6 +35,15 @@ private:
     QWidget *parent;
 };
 
+// The texts of the queued toasts, head first.
+QStringList queued()
+{
+    QStringList texts;
+    for (MessageBox *m = MessageBox::queueHead(); m; m = m->nextToast())
+        texts << m->text();
+    return texts;
+}
+
 class TestMessageBox : public QObject
 {
     Q_OBJECT
@@ -43,10 +52,9 @@ private slots:
     void init();
     void cleanup();
     void queueShowsOneAfterAnother();
-    void duplicateTextIsDropped();
+    void duplicateTextIsDroppedAndCloseButtonFades();
     void widthRule();
     void defaultsAndOptions();
-    void closeButtonStartsFade();
     void closeButtonDuringFadeChangesNothing();
     void parentDeletedWhileQueued();
     void toastOverHiddenWindowStepsAside();
@@ -82,15 +90,8 @@ void TestMessageBox::queueShowsOneAfterAnother()
     MessageBox::showMessage(Info, QStringLiteral("第三条"), window, false, 50);
 
     QCOMPARE(window->findChildren<MessageBox *>().size(), 3);
-    MessageBox *head = MessageBox::queueHead();
-    QVERIFY(head);
-    QCOMPARE(head->text(), QStringLiteral("第一条"));
-    QVERIFY(head->isVisible());
-    QCOMPARE(head->nextToast()->text(), QStringLiteral("第二条"));
-    QVERIFY(!head->nextToast()->isVisible());
-    QCOMPARE(head->nextToast()->nextToast()->text(), QStringLiteral("第三条"));
-    QVERIFY(!head->nextToast()->nextToast()->isVisible());
-
+    QCOMPARE(queued(), QStringList({"第一条", "第二条", "第三条"}));
+    QVERIFY(MessageBox::queueHead()->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(MessageBox::queueHead() == nullptr, 30000);
     qApp->removeEventFilter(&recorder);
     QCOMPARE(recorder.shown, QStringList({QStringLiteral("第一条"), QStringLiteral("第二条"),
@@ -99,7 +100,7 @@ void TestMessageBox::queueShowsOneAfterAnother()
     QTRY_COMPARE_WITH_TIMEOUT(window->findChildren<MessageBox *>().size(), 0, 10000);
 }
 
-void TestMessageBox::duplicateTextIsDropped()
+void TestMessageBox::duplicateTextIsDroppedAndCloseButtonFades()
 {
     MessageBox::showMessage(Error, QStringLiteral("甲"), window, false, 100000);
     MessageBox::showMessage(Error, QStringLiteral("乙"), window, false, 100000);
@@ -107,17 +108,19 @@ void TestMessageBox::duplicateTextIsDropped()
     MessageBox::showMessage(Done, QStringLiteral("甲"), window, true, 100000); // on screen
     MessageBox::showMessage(Done, QStringLiteral("丙"), window, true, 100000); // queued
     QCOMPARE(window->findChildren<MessageBox *>().size(), 3);
-    int length = 0;
-    for (MessageBox *t = MessageBox::queueHead(); t; t = t->nextToast())
-        ++length;
-    QCOMPARE(length, 3);
+    QCOMPARE(queued(), QStringList({"甲", "乙", "丙"}));
 
-    // Once the first is gone, the same text may be queued again.
-    QPushButton *close = MessageBox::queueHead()->findChild<QPushButton *>("closeButton");
-    close->click();
-    QTRY_VERIFY_WITH_TIMEOUT(MessageBox::queueHead()->text() == QStringLiteral("乙"), 10000);
+    // The close button stops the display timer and starts the fade, which ends the toast and
+    // brings on the next one. Once the first is gone, the same text may be queued again.
+    MessageBox *first = MessageBox::queueHead();
+    first->findChild<QPushButton *>("closeButton")->click();
+    QVERIFY(!first->isDisplayTimerRunning());
+    QVERIFY(first->isFading());
+    QTRY_COMPARE_WITH_TIMEOUT(queued(), QStringList({"乙", "丙"}), 10000);
+    QVERIFY(MessageBox::queueHead()->isVisible());
+    QVERIFY(MessageBox::queueHead()->isDisplayTimerRunning());
     MessageBox::showMessage(Error, QStringLiteral("甲"), window, false, 100000);
-    QCOMPARE(MessageBox::queueHead()->nextToast()->nextToast()->text(), QStringLiteral("甲"));
+    QCOMPARE(queued(), QStringList({"乙", "丙", "甲"}));
 }
 
 void TestMessageBox::widthRule()
@@ -158,24 +161,6 @@ void TestMessageBox::defaultsAndOptions()
     QCOMPARE(next->parentWidget(), window);
     QVERIFY(!next->findChild<QPushButton *>("closeButton")->isHidden());
     QCOMPARE(next->findChild<QLabel *>("msgLabel")->text(), QStringLiteral("位置"));
-}
-
-void TestMessageBox::closeButtonStartsFade()
-{
-    MessageBox::showMessage(Done, QStringLiteral("可关闭"), window, true, 100000);
-    MessageBox::showMessage(Done, QStringLiteral("下一条"), window, true, 100000);
-    MessageBox *toast = MessageBox::queueHead();
-    QVERIFY(toast->isDisplayTimerRunning());
-    QVERIFY(!toast->isFading());
-    toast->findChild<QPushButton *>("closeButton")->click();
-    QVERIFY(!toast->isDisplayTimerRunning());
-    QVERIFY(toast->isFading());
-    // The fade ends the toast and brings on the next one.
-    QTRY_VERIFY_WITH_TIMEOUT(MessageBox::queueHead() &&
-                                 MessageBox::queueHead()->text() == QStringLiteral("下一条"),
-                             10000);
-    QVERIFY(MessageBox::queueHead()->isVisible());
-    QVERIFY(MessageBox::queueHead()->isDisplayTimerRunning());
 }
 
 void TestMessageBox::closeButtonDuringFadeChangesNothing()
