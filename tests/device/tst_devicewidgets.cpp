@@ -1,0 +1,541 @@
+// The device cards, the two device lists and the choice of the current device, on loopback:
+// a fake HTTP server plays the device-management server and the device's query service, a UDP
+// socket plays the device side of discovery.
+#include "devicetesthost.h"
+
+#include "app/messagebox.h"
+#include "app/networkmanager.h"
+#include "device/deviceitem.h"
+#include "device/deviceselection.h"
+#include "device/localdevicelistwidget.h"
+#include "device/userdevicelistwidget.h"
+
+#include <QLabel>
+#include <QTcpSocket>
+#include <QUdpSocket>
+#include <QtTest>
+
+namespace {
+
+const int waitMs = 30000;
+
+// Answers every request with one canned reply and keeps each request's head.
+class FakeHttpServer : public QTcpServer
+{
+public:
+    FakeHttpServer()
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+        });
+        listen(QHostAddress::LocalHost, 0);
+    }
+    QByteArray origin() const { return "http://127.0.0.1:" + QByteArray::number(serverPort()); }
+    QByteArray target(int i) const { return heads.value(i).split(' ').value(1); }
+
+    QByteArray reply = "{}";
+    QList<QByteArray> heads;
+
+private:
+    void read(QTcpSocket *socket)
+    {
+        const int end = socket->peek(socket->bytesAvailable()).indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        heads.append(socket->read(end));
+        socket->readAll();
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
+                      "Content-Length: " +
+                      QByteArray::number(reply.size()) + "\r\n\r\n" + reply);
+        socket->disconnectFromHost();
+    }
+};
+
+QLabel *label(const QWidget *card, const char *name)
+{
+    return card->findChild<QLabel *>(name);
+}
+
+// A card's record and name label in one line.
+QString cardText(const DeviceItem *c)
+{
+    return QStringList{
+        c->deviceid, c->aliasname,
+        c->isLocal ? "LAN " + c->intraip
+                   : "relay " + c->serverip + ':' + QString::number(c->serverport),
+        QStringLiteral("%1,%2,%3").arg(c->xctl_port).arg(c->mps_port).arg(c->http_port),
+        label(c, "nameLabel")->text()}
+        .join('|');
+}
+
+QByteArray answer(const QString &id, const QString &ip = "127.0.0.1", int xctl = 18081)
+{
+    return QStringLiteral(R"({"id":"%1","ip":"%2","xctl_port":%3,"mps_port":%4,"http_port":%5})")
+        .arg(id, ip)
+        .arg(xctl)
+        .arg(xctl + 1)
+        .arg(xctl + 2)
+        .toUtf8();
+}
+
+// A card in the host window. A LAN card reaches the service at its own address, a bound card
+// through the relay; the other route leads to port 1, where nothing listens.
+DeviceItem *card(DeviceTestHost &host, quint16 port, bool online, bool local = true)
+{
+    auto *item = new DeviceItem(&host.window);
+    item->deviceid = "TVK1000A00000000001";
+    item->aliasname = "客厅";
+    item->isLocal = local;
+    item->intraip = item->serverip = "127.0.0.1";
+    item->xctl_port = local ? port : 1;
+    item->serverport = local ? 1 : port;
+    item->onlinestatus = online;
+    item->updateStatus();
+    return item;
+}
+
+DeviceItem *addBound(UserDeviceListWidget &list, const QString &id, bool online = true)
+{
+    auto *card = new DeviceItem(&list);
+    card->deviceid = id;
+    card->aliasname = id.toLower();
+    card->onlinestatus = online;
+    card->updateStatus();
+    list.setItemWidget(new QListWidgetItem(&list), card);
+    return card;
+}
+
+int missed(const QListWidget &list, int row)
+{
+    return list.item(row)->data(LocalDeviceListWidget::MissedRole).toInt();
+}
+
+// A bound list over a fake device-management server listing two devices.
+class BoundFixture
+{
+public:
+    explicit BoundFixture(bool signedIn = true)
+    {
+        server.reply = R"({"ret":0,"devices":[
+            {"deviceid":"TVK1000A00000000001","aliasname":"%E5%AE%A2%E5%8E%85%E7%9A%84%E7%9B%92%E5%AD%90",
+             "serverip":"127.0.0.1","serverport":18090,"intraip":"192.168.1.2","onlinestatus":1,
+             "new_port_set":{"xctl_port":18081,"mps_port":18082,"http_port":18083}},
+            {"deviceid":"TVK1000A000000BOX2","aliasname":"","serverip":"127.0.0.1",
+             "serverport":18090,"intraip":"192.168.1.3","onlinestatus":0}]})";
+        qputenv("KELVORA_DEVICE_MANAGER", server.origin());
+        if (signedIn)
+            host.signIn(1, "u", "s");
+    }
+    ~BoundFixture() { qunsetenv("KELVORA_DEVICE_MANAGER"); }
+
+    // Runs one load and returns once its reply has been handled.
+    void load()
+    {
+        QSignalSpy handled(networkManager(), &QNetworkAccessManager::finished);
+        list.LoadDevices();
+        QVERIFY(handled.wait(waitMs));
+    }
+    void pointAtClosedPort()
+    {
+        qputenv("KELVORA_DEVICE_MANAGER", "http://127.0.0.1:" + QByteArray::number(closedPort()));
+    }
+
+    DeviceTestHost host;
+    FakeHttpServer server;
+    UserDeviceListWidget list{&host.window};
+};
+
+} // namespace
+
+class TestDeviceWidgets : public QObject
+{
+    Q_OBJECT
+
+private:
+    QUdpSocket device;
+
+    // Waits for one discovery datagram; the sender's port in *port.
+    QByteArray receiveRequest(quint16 *port)
+    {
+        if (!device.hasPendingDatagrams() && !device.waitForReadyRead(waitMs))
+            return QByteArray();
+        QByteArray data(int(device.pendingDatagramSize()), Qt::Uninitialized);
+        device.readDatagram(data.data(), data.size(), nullptr, port);
+        return data;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<QNetworkReply *>();
+        doubleErrorReports();
+        QVERIFY(device.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        qputenv("KELVORA_DISCOVERY_TARGET", "127.0.0.1:" + QByteArray::number(device.localPort()));
+    }
+
+    void init()
+    {
+        while (MessageBox *toast = MessageBox::queueHead())
+            delete toast;
+    }
+
+    void bareCardHoverAndSelection()
+    {
+        DeviceItem item;
+        QLabel *flag = label(&item, "flagLabel");
+        QCOMPARE(item.size(), QSize(128, 134));
+        QCOMPARE(label(&item, "nameLabel")->text(), "Tovrik001（在线）");
+        QCOMPARE(label(&item, "sizeLabel")->text(), "0GB可用/0GB");
+        QVERIFY(flag->isHidden() && !item.onlinestatus && !item.selected && !item.diskInfoReply);
+        QEvent enter(QEvent::Enter);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(&item, &enter);
+        QVERIFY(!flag->isHidden());
+        QApplication::sendEvent(&item, &leave);
+        QVERIFY(flag->isHidden());
+        // Selected: the clicked mark stays through hovering.
+        item.setSelected(true);
+        const QImage clicked = flag->pixmap(Qt::ReturnByValue).toImage();
+        QCOMPARE(clicked, QImage(":/image/listitem_clicked.png").convertToFormat(clicked.format()));
+        QApplication::sendEvent(&item, &enter);
+        QCOMPARE(flag->pixmap(Qt::ReturnByValue).toImage(), clicked);
+        QApplication::sendEvent(&item, &leave);
+        QVERIFY(item.selected && !flag->isHidden());
+        item.setSelected(false);
+        QVERIFY(flag->isHidden());
+    }
+
+    void diskFigures_data()
+    {
+        QTest::addColumn<bool>("online");
+        QTest::addColumn<bool>("local");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("tip");
+        const QByteArray twoDisks = R"({"rtn":0,"disklist":[
+            {"Partitionlist":[{"name":"A","size":536870912000,"used":107374182400}]},
+            {"Partitionlist":[{"name":"B","size":1099511627776,"used":214748364800}]}]})";
+        QTest::newRow("off-line") << false << true << twoDisks << "未知大小"
+                                  << "客厅";
+        QTest::newRow("on-line, LAN") << true << true << twoDisks << "1224GB可用/1524GB"
+                                      << "设备: 客厅\n硬盘: 1224GB可用/1524GB";
+        QTest::newRow("on-line, relay, unusable reply")
+            << true << false
+            << QByteArray(R"({"rtn":1,"disklist":[{"Partitionlist":[{"size":5,"used":1}]}]})")
+            << "0GB可用/0GB"
+            << "客厅";
+    }
+    void diskFigures()
+    {
+        QFETCH(bool, online);
+        QFETCH(bool, local);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, size);
+        QFETCH(QString, tip);
+        DeviceTestHost host;
+        host.signIn(7, "demo", "s");
+        FakeHttpServer server;
+        server.reply = reply;
+        DeviceItem *item = card(host, server.serverPort(), online, local);
+        QCOMPARE(label(item, "nameLabel")->text(), online ? "客厅（在线）" : "客厅（离线）");
+        QCOMPARE(label(item, "nameLabel")->styleSheet(), online ? "color:#4377e2;" : "color:#000;");
+        // Shown: an on-line card asks for its disks, an off-line one not.
+        host.window.show();
+        QCOMPARE(bool(item->diskInfoReply), online);
+        QTRY_VERIFY_WITH_TIMEOUT(!item->diskInfoReply, waitMs);
+        QCOMPARE(label(item, "sizeLabel")->text(), size);
+        QCOMPARE(item->toolTip(), tip);
+        QCOMPARE(server.heads.size(), online ? 1 : 0);
+        if (!online)
+            return;
+        QCOMPARE(server.target(0),
+                 "/dlna.csp?fname=dlna&opt=getusbinfo&x-qm-devid=TVK1000A00000000001&x-qm-pri=1"
+                 "&x-qm-port=" +
+                     QByteArray::number(local ? server.serverPort() : 1) +
+                     "&userid=7&username=demo");
+        // Shown again: it asks again.
+        host.window.hide();
+        server.reply = R"({"rtn":0,"disklist":[{"Partitionlist":[]}]})";
+        host.window.show();
+        QVERIFY(item->diskInfoReply);
+        QTRY_VERIFY_WITH_TIMEOUT(!item->diskInfoReply, waitMs);
+        QCOMPARE(label(item, "sizeLabel")->text(), "0字节可用/0字节");
+        QCOMPARE(server.heads.size(), 2);
+    }
+
+    void failedDiskQuery()
+    {
+        DeviceTestHost host;
+        DeviceItem *other = card(host, closedPort(), true);
+        DeviceItem *current = host.current = card(host, closedPort(), true);
+        host.window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!other->diskInfoReply && !current->diskInfoReply, waitMs);
+        QCOMPARE(label(other, "sizeLabel")->text(), "查询失败");
+        QCOMPARE(label(current, "sizeLabel")->text(), "查询失败");
+        // Only the current device's failure reaches the window.
+        QCOMPARE(host.errors,
+                 QList<QNetworkReply::NetworkError>{QNetworkReply::ConnectionRefusedError});
+    }
+
+    void requestErrorsReachTheWindow()
+    {
+        DeviceTestHost host;
+        DeviceItem *item = card(host, closedPort(), true);
+        const QList<QNetworkReply *> replies{item->requestQueryDir(QString(), 0, 100),
+                                             item->requestFileList(29489, 0, 50),
+                                             item->requestFileData("/a", 3, 1),
+                                             item->requestRealVideo(830, -1, 0, 20),
+                                             item->requestDelete("/a|/b"),
+                                             item->requestMkdir("/a/b"),
+                                             item->requestFileData("/t", 1, 1),
+                                             item->requestUsbInfo()};
+        for (QNetworkReply *reply : replies) {
+            if (!reply->isFinished())
+                QVERIFY(QSignalSpy(reply, &QNetworkReply::finished).wait(waitMs));
+        }
+        // Six of them report; the thumbnail and the disk query of a non-current card do not.
+        QCOMPARE(host.errors,
+                 QVector<QNetworkReply::NetworkError>(6, QNetworkReply::ConnectionRefusedError)
+                     .toList());
+        qDeleteAll(replies);
+    }
+
+    void requestUrlEncoding()
+    {
+        DeviceTestHost host;
+        host.signIn(880000001, "de mo", "s");
+        DeviceItem *item = card(host, 1, true);
+        QCOMPARE(item->userQuery(), "&userid=880000001&username=de mo");
+        // Tolerant parsing: blanks are encoded, text already percent-encoded is kept.
+        QNetworkReply *reply = item->requestQueryDir("/media/a b/%E4%B8%AD", 0, 100);
+        QCOMPARE(reply->url().toEncoded(), "http://127.0.0.1:1/dlna.csp?fname=dlna&opt=querydir"
+                                           "&x-qm-devid=TVK1000A00000000001&x-qm-pri=1&x-qm-port=1"
+                                           "&userid=880000001&username=de%20mo&start=0&count=100"
+                                           "&path=/media/a%20b/%E4%B8%AD");
+        QCOMPARE(reply->operation(), QNetworkAccessManager::GetOperation);
+        reply->abort();
+        delete reply;
+    }
+
+    // A card removed after its disk query failed but before the reply finished: released
+    // without a second error report and without calling back into the card.
+    void cardDestroyedAfterFailure()
+    {
+        DeviceTestHost host;
+        DeviceItem *item = card(host, closedPort(), true);
+        host.window.show();
+        QPointer<QNetworkReply> reply = item->diskInfoReply;
+        QVERIFY(reply);
+        connect(reply, &QNetworkReply::errorOccurred, item, [item] { delete item; });
+        QTRY_VERIFY_WITH_TIMEOUT(!reply, waitMs);
+        QCOMPARE(doubleErrorReports(), QStringList());
+    }
+
+    void boundListLoads()
+    {
+        BoundFixture f(false);
+        // A trailing "/" on the server address is not doubled.
+        qputenv("KELVORA_DEVICE_MANAGER", f.server.origin() + "/");
+        QSignalSpy finished(&f.list, &UserDeviceListWidget::finished);
+        f.list.LoadDevices(); // nobody signed in: no request
+        f.host.signIn(880000001, "demo", "sess-1");
+        f.load();
+        QCOMPARE(f.server.heads.size(), 1);
+        QCOMPARE(finished.count(), 1);
+        const QByteArray head = f.server.heads.at(0) + "\r\n";
+        QVERIFY2(head.startsWith("GET /tovrik/user/querydevice?userid=880000001&ct=30&v=2&type=0 "),
+                 head.constData());
+        // The three headers, in this order.
+        const int cookie = head.indexOf("\r\nCookie: sessionid=sess-1; userid=880000001; "
+                                        "clientoperationid=81; platform=windows\r\n");
+        const int encoding = head.indexOf("\r\nAccept-Encoding: none\r\n");
+        const int agent = head.indexOf("\r\nUser-Agent: Kelvora Client Win32\r\n");
+        QVERIFY2(cookie > 0 && cookie < encoding && encoding < agent, head.constData());
+
+        QCOMPARE(f.list.count(), 2);
+        QCOMPARE(f.list.styleSheet(), "QListWidget{background:#fff;}");
+        DeviceItem *first = f.list.deviceAt(0);
+        QCOMPARE(first->parentWidget()->parentWidget(), &f.list); // the viewport's
+        QCOMPARE(cardText(first), "TVK1000A00000000001|客厅的盒子|relay 127.0.0.1:18090|"
+                                  "18081,18082,18083|客厅的盒子（在线）");
+        QCOMPARE(cardText(f.list.deviceAt(1)),
+                 "TVK1000A000000BOX2|BOX2|relay 127.0.0.1:18090|0,0,0|BOX2（离线）");
+        QCOMPARE(f.list.findDevice("TVK1000A000000BOX2"), f.list.deviceAt(1));
+        QVERIFY(!f.list.findDevice("nope"));
+
+        // An unusable reply keeps the rows, says nothing and does not signal.
+        QPointer<DeviceItem> kept = first;
+        f.server.reply = R"({"ret":1,"devices":[]})";
+        f.load();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(kept && f.list.count() == 2 && finished.count() == 1 && !MessageBox::queueHead());
+
+        // An empty list shows the empty picture and still signals; the old cards go.
+        f.server.reply = R"({"ret":0,"devices":[]})";
+        f.load();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!kept && f.list.count() == 0 && finished.count() == 2);
+        QCOMPARE(f.list.styleSheet(),
+                 "QListWidget{background-image:url(:/image/empty.png);background-repeat:none;"
+                 "background-position:center;}");
+    }
+
+    void boundListNetworkError()
+    {
+        BoundFixture f;
+        QSignalSpy finished(&f.list, &UserDeviceListWidget::finished);
+        f.load();
+        f.pointAtClosedPort();
+        f.load();
+        QCOMPARE(f.list.count(), 2);
+        QCOMPARE(finished.count(), 1);
+        MessageBox *toast = MessageBox::queueHead();
+        QVERIFY(toast);
+        const QString prefix = "加载设备列表失败: ";
+        QVERIFY2(toast->text().startsWith(prefix) && toast->text().size() > prefix.size(),
+                 qPrintable(toast->text()));
+        QCOMPARE(toast->parentWidget(), &f.host.window);
+        QCOMPARE(toast->duration(), 2000);
+    }
+
+    // The list goes away (sign-out, window closed) after its query failed but before the
+    // reply finished: the reply is released without a second error report.
+    void boundListDestroyedAfterFailure()
+    {
+        BoundFixture f;
+        f.pointAtClosedPort();
+        auto *list = new UserDeviceListWidget;
+        const int before = networkManager()->findChildren<QNetworkReply *>().size();
+        list->LoadDevices();
+        const QList<QNetworkReply *> replies = networkManager()->findChildren<QNetworkReply *>();
+        QCOMPARE(replies.size(), before + 1);
+        QPointer<QNetworkReply> reply = replies.last();
+        connect(reply, &QNetworkReply::errorOccurred, list, [list] { delete list; });
+        QTRY_VERIFY_WITH_TIMEOUT(!reply, waitMs);
+        QCOMPARE(doubleErrorReports(), QStringList());
+    }
+
+    void discoveryRequestAndAnswers()
+    {
+        const QString idA = "TVK1000A000000LAN1";
+        LocalDeviceListWidget list;
+        list.Discover();
+        quint16 port = 0;
+        QCOMPARE(receiveRequest(&port), QByteArray("{\"type\":0,\"seq\":1}"));
+        QCOMPARE(port, list.localPort());
+
+        device.writeDatagram(answer(idA), QHostAddress::LocalHost, port);
+        QTRY_COMPARE_WITH_TIMEOUT(list.count(), 1, waitMs);
+        DeviceItem *card = list.deviceAt(0);
+        QCOMPARE(cardText(card), "TVK1000A000000LAN1|LAN1|LAN 127.0.0.1|18081,18082,18083|"
+                                 "LAN1（在线）");
+        QVERIFY(card->onlinestatus);
+        QCOMPARE(missed(list, 0), 0);
+
+        // From another host (another socket) with the same id: same row, later address.
+        QUdpSocket stranger;
+        QVERIFY(stranger.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        stranger.writeDatagram(answer(idA, "10.0.0.7", 20000), QHostAddress::LocalHost, port);
+        QTRY_COMPARE_WITH_TIMEOUT(card->intraip, "10.0.0.7", waitMs);
+        QCOMPARE(list.count(), 1);
+        QCOMPARE(list.findDevice(idA), card);
+        QCOMPARE(card->xctl_port, quint16(20000));
+
+        // An incomplete answer is dropped; the next good one is appended after the first.
+        device.writeDatagram(R"({"id":"X","ip":"1","xctl_port":1,"mps_port":2})",
+                             QHostAddress::LocalHost, port);
+        device.writeDatagram(answer("TVK1000A00000000003"), QHostAddress::LocalHost, port);
+        QTRY_COMPARE_WITH_TIMEOUT(list.count(), 2, waitMs);
+        QCOMPARE(list.deviceAt(1)->deviceid, "TVK1000A00000000003");
+        QVERIFY(!list.findDevice("X"));
+    }
+
+    void discoverySweepAndMark()
+    {
+        const QString idA = "TVK1000A000000LAN1", idB = "TVK1000A00000000003";
+        LocalDeviceListWidget list;
+        list.handleAnswer(answer(idA));
+        list.handleAnswer(answer(idB));
+        QPointer<DeviceItem> cardA = list.findDevice(idA);
+        // Cycle n: both marked, only B answers.
+        list.Discover();
+        QVERIFY(missed(list, 0) == 1 && missed(list, 1) == 1);
+        list.handleAnswer(answer(idB));
+        // Cycle n+1 starts: A goes, B stays and is marked again.
+        list.Discover();
+        QCOMPARE(list.count(), 1);
+        QVERIFY(!list.findDevice(idA));
+        QCOMPARE(list.deviceAt(0)->deviceid, idB);
+        QCOMPARE(missed(list, 0), 1);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!cardA);
+        // A device that comes back gets a new row at the end.
+        list.handleAnswer(answer(idA));
+        QCOMPARE(list.count(), 2);
+        QCOMPARE(list.deviceAt(1)->deviceid, idA);
+        // Two cycles with no answer in between empty the list.
+        list.Discover();
+        list.Discover();
+        QCOMPARE(list.count(), 0);
+        quint16 port = 0;
+        while (device.hasPendingDatagrams())
+            receiveRequest(&port);
+    }
+
+    void selectionMarksOneCard()
+    {
+        UserDeviceListWidget bound;
+        DeviceItem *a = addBound(bound, "A");
+        DeviceItem *b = addBound(bound, "B", false);
+        QCOMPARE(DeviceSelection::markChosen(bound.item(1)), b);
+        QVERIFY(b->selected && !a->selected);
+        QCOMPARE(DeviceSelection::markChosen(bound.item(0)), a);
+        QVERIFY(a->selected && !b->selected);
+        QVERIFY(!DeviceSelection::markChosen(nullptr));
+        QCOMPARE(DeviceSelection::nameText(a), "a（在线）");
+        QCOMPARE(DeviceSelection::nameText(b), "b（离线）");
+    }
+
+    void selectionPrefersTheLanCard()
+    {
+        UserDeviceListWidget bound;
+        LocalDeviceListWidget local;
+        const QString shared = "TVK1000A000000DEV1", boundOnly = "TVK1000A000000DEV2";
+        DeviceItem *boundCard = addBound(bound, shared);
+        boundCard->aliasname = "客厅的盒子";
+        addBound(bound, boundOnly, false);
+        local.handleAnswer(answer(shared));
+        local.handleAnswer(answer("TVK1000A000000DEV3"));
+        DeviceItem *lanCard = local.findDevice(shared);
+        QCOMPARE(lanCard->aliasname, "DEV1");
+
+        QVERIFY(!DeviceSelection::resolveCurrent(&local, &bound, QString()));
+        QCOMPARE(DeviceSelection::resolveCurrent(&local, &bound, shared), lanCard);
+        // The LAN card takes the bound name and is redrawn.
+        QCOMPARE(cardText(lanCard), "TVK1000A000000DEV1|客厅的盒子|LAN 127.0.0.1|18081,18082,"
+                                    "18083|客厅的盒子（在线）");
+        QCOMPARE(lanCard->toolTip(), "客厅的盒子");
+        // Bound only, LAN only, unknown.
+        QCOMPARE(DeviceSelection::resolveCurrent(&local, &bound, boundOnly),
+                 DeviceSelection::findCard(&bound, boundOnly));
+        QCOMPARE(DeviceSelection::resolveCurrent(&local, &bound, "TVK1000A000000DEV3"),
+                 local.findDevice("TVK1000A000000DEV3"));
+        QVERIFY(!DeviceSelection::resolveCurrent(&local, &bound, "gone"));
+    }
+
+    void selectionRestoreTarget()
+    {
+        UserDeviceListWidget bound;
+        QVERIFY(!DeviceSelection::restoreTarget(&bound, "A"));
+        addBound(bound, "A");
+        addBound(bound, "B");
+        QCOMPARE(DeviceSelection::restoreTarget(&bound, "B"), bound.item(1));
+        // No longer bound, or nothing stored: the first.
+        QCOMPARE(DeviceSelection::restoreTarget(&bound, "C"), bound.item(0));
+        QCOMPARE(DeviceSelection::restoreTarget(&bound, QString()), bound.item(0));
+    }
+};
+
+QTEST_MAIN(TestDeviceWidgets)
+#include "tst_devicewidgets.moc"
