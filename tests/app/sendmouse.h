@@ -12,3 +12,13 @@ inline void sendMouse(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton
     QMouseEvent event(type, pos, w->mapToGlobal(pos), button, buttons, Qt::NoModifier);
     QApplication::sendEvent(w, &event);
 }
+
+// A left-button press at press and a move by offset; a release there too when release is set.
+inline void dragBy(QWidget *w, QPoint press, QPoint offset, bool release)
+{
+    sendMouse(w, QEvent::MouseButtonPress, press, Qt::LeftButton);
+    sendMouse(w, QEvent::MouseMove, press + offset, Qt::LeftButton);
+    if (release)
+        sendMouse(w, QEvent::MouseButtonRelease, press + offset, Qt::NoButton);
+    QCoreApplication::processEvents();
+}

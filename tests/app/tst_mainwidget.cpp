@@ -280,28 +280,21 @@ void TestMainWidget::dragOnlyFromTopBand()
     QTRY_COMPARE(window->pos(), QPoint(50, 40));
     const int band = child<QWidget>("topWidget")->height();
     QVERIFY(band > 20);
-    auto drag = [this](QPoint press, QPoint by, bool release) {
-        sendMouse(window, QEvent::MouseButtonPress, press, Qt::LeftButton);
-        sendMouse(window, QEvent::MouseMove, press + by, Qt::LeftButton);
-        if (release)
-            sendMouse(window, QEvent::MouseButtonRelease, press + by, Qt::NoButton);
-        QCoreApplication::processEvents();
-    };
     // Below the top band: the window stays.
     const QPoint body(400, band + 40);
-    drag(body, QPoint(30, 20), true);
+    dragBy(window, body, QPoint(30, 20), true);
     QCOMPARE(window->pos(), QPoint(50, 40));
     // In the band: the window follows, until the release.
     const QPoint press(600, band / 2);
-    drag(press, QPoint(30, 20), false);
+    dragBy(window, press, QPoint(30, 20), false);
     QTRY_COMPARE(window->pos(), QPoint(80, 60));
     sendMouse(window, QEvent::MouseButtonRelease, press, Qt::NoButton);
     sendMouse(window, QEvent::MouseMove, press + QPoint(100, 100), Qt::LeftButton);
     QCoreApplication::processEvents();
     QCOMPARE(window->pos(), QPoint(80, 60));
     // The last press outside the band must not leave a stale drag origin behind.
-    drag(press, QPoint(), true);
-    drag(body, QPoint(10, 10), false);
+    dragBy(window, press, QPoint(), true);
+    dragBy(window, body, QPoint(10, 10), false);
     QCOMPARE(window->pos(), QPoint(80, 60));
 }
 

@@ -64,17 +64,12 @@ void TestSmallWidgets::dialogDragsFromTitleOnly()
     QVERIFY(title->height() < 250);
 
     // Below the title bar: no movement.
-    const QPoint body(200, title->height() + 30);
-    sendMouse(&dialog, QEvent::MouseButtonPress, body, Qt::LeftButton);
-    sendMouse(&dialog, QEvent::MouseMove, body + QPoint(40, 25), Qt::LeftButton);
-    sendMouse(&dialog, QEvent::MouseButtonRelease, body + QPoint(40, 25), Qt::NoButton);
-    QCoreApplication::processEvents();
+    dragBy(&dialog, QPoint(200, title->height() + 30), QPoint(40, 25), true);
     QCOMPARE(dialog.pos(), QPoint(100, 100));
 
     // In the title bar: the dialog follows the pointer.
     const QPoint press(150, title->height() / 2);
-    sendMouse(&dialog, QEvent::MouseButtonPress, press, Qt::LeftButton);
-    sendMouse(&dialog, QEvent::MouseMove, press + QPoint(40, 25), Qt::LeftButton);
+    dragBy(&dialog, press, QPoint(40, 25), false);
     QTRY_COMPARE(dialog.pos(), QPoint(140, 125));
     sendMouse(&dialog, QEvent::MouseButtonRelease, press, Qt::NoButton);
 

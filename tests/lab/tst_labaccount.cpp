@@ -294,7 +294,8 @@ void TestLabAccount::cloudListAndDownloadWithRange()
     QCOMPARE(size, file.size());
     const QByteArray whole = file.readAll();
 
-    // The address works without the cookie, with Range.
+    // The address works without the cookie, with Range (the edge cases of Range are the device
+    // test's: both serve files the same way).
     const QUrl download(data.value("download_url").toString());
     QCOMPARE(download.port(), lab_.cloudPort());
     HttpSync anonymous;
@@ -302,11 +303,6 @@ void TestLabAccount::cloudListAndDownloadWithRange()
     QCOMPARE(part.status, 206);
     QCOMPARE(part.header("Content-Range"), "bytes 1000000-1000999/" + QByteArray::number(size));
     QCOMPARE(part.body, whole.mid(1000000, 1000));
-    const HttpSync::Result tail = anonymous.get(download, {{"Range", "bytes=-10"}});
-    QCOMPARE(tail.status, 206);
-    QCOMPARE(tail.body, whole.right(10));
-    QCOMPARE(anonymous.get(download, {{"Range", "bytes=" + QByteArray::number(size) + "-"}}).status,
-             416);
     const HttpSync::Result all = anonymous.get(download);
     QCOMPARE(all.status, 200);
     QCOMPARE(all.body, whole);

@@ -18,9 +18,14 @@ const int guard = 60000; // only a safety net against a hang, never a measured t
 class Probe
 {
 public:
-    explicit Probe(const QStringList &arguments = {})
+    // The probe, or the program itself in the given environment.
+    explicit Probe(const QStringList &arguments = {}, bool program = false,
+                   const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
-        process.start(QStringLiteral(PROBE_PATH), arguments);
+        process.setProcessEnvironment(env);
+        process.start(program ? qEnvironmentVariable("KELVORA_BIN_DIR") + QStringLiteral("/kelvora")
+                              : QStringLiteral(PROBE_PATH),
+                      arguments);
     }
     ~Probe()
     {
@@ -115,8 +120,6 @@ private slots:
     void unwritableHomeDoesNotStopTheStart();
 
 private:
-    std::unique_ptr<QProcess>
-    startProgram(const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
     // Waits until the program holds the segment; returns the segment's id.
     int waitForFirst(QProcess *process);
 
@@ -220,16 +223,6 @@ void TestSingleInstance::simultaneousStartsHaveOneFirst()
     }
 }
 
-std::unique_ptr<QProcess> TestSingleInstance::startProgram(const QProcessEnvironment &env)
-{
-    auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(env);
-    process->start(qEnvironmentVariable("KELVORA_BIN_DIR") + QStringLiteral("/kelvora"),
-                   QStringList());
-    process->waitForStarted(guard);
-    return process;
-}
-
 int TestSingleInstance::waitForFirst(QProcess *process)
 {
     for (int waited = 0; waited < guard && process->state() != QProcess::NotRunning; waited += 20) {
@@ -247,14 +240,14 @@ void TestSingleInstance::programCrashWritesReport()
 {
     const QString reports = QDir::tempPath() + QStringLiteral("/kelvora/");
     QDir(reports).removeRecursively();
-    auto first = startProgram();
-    QVERIFY(waitForFirst(first.get()) >= 0);
+    Probe first({}, true);
+    QVERIFY(waitForFirst(&first.process) >= 0);
     QVERIFY(QDir(reports).exists()); // created before anything else
 
-    const qint64 pid = first->processId();
+    const qint64 pid = first.process.processId();
     ::kill(pid_t(pid), SIGSEGV);
-    QVERIFY(first->waitForFinished(guard));
-    QCOMPARE(first->exitStatus(), QProcess::CrashExit);
+    QVERIFY(first.process.waitForFinished(guard));
+    QCOMPARE(first.process.exitStatus(), QProcess::CrashExit);
 
     // The report's form is the crash handler's own test; here: the program armed it.
     const QStringList files = QDir(reports).entryList(QDir::Files);
@@ -265,7 +258,7 @@ void TestSingleInstance::programCrashWritesReport()
     QVERIFY2(report.contains("signal: SIGSEGV (11)\n"), report.constData());
     QVERIFY(report.contains("pid: " + QByteArray::number(pid) + "\n"));
     QVERIFY(report.contains(
-        "executable: " + QFile::encodeName(QFileInfo(first->program()).canonicalFilePath()) +
+        "executable: " + QFile::encodeName(QFileInfo(first.process.program()).canonicalFilePath()) +
         "\n"));
 }
 
@@ -280,16 +273,13 @@ void TestSingleInstance::unwritableHomeDoesNotStopTheStart()
     env.insert(QStringLiteral("HOME"), blocker + QStringLiteral("/home"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), blocker + QStringLiteral("/home/.config"));
 
-    auto first = startProgram(env);
-    QVERIFY2(waitForFirst(first.get()) >= 0, first->readAllStandardError().constData());
-    auto second = startProgram(env);
-    QVERIFY(second->waitForFinished(guard));
-    QCOMPARE(second->exitCode(), 0);
+    Probe first({}, true, env);
+    QVERIFY2(waitForFirst(&first.process) >= 0, first.process.readAllStandardError().constData());
+    Probe second({}, true, env);
+    QVERIFY(second.finish());
     // Still running: a process that has ended is reaped here and fails the check.
-    QVERIFY2(first->state() != QProcess::NotRunning && !first->waitForFinished(100),
-             first->readAllStandardError().constData());
-    first->kill();
-    first->waitForFinished(guard);
+    QVERIFY2(first.process.state() != QProcess::NotRunning && !first.process.waitForFinished(100),
+             first.process.readAllStandardError().constData());
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)
