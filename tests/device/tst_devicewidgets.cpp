@@ -10,6 +10,8 @@
 #include "device/localdevicelistwidget.h"
 #include "device/userdevicelistwidget.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QTcpSocket>
 #include <QUdpSocket>
@@ -71,12 +73,12 @@ QString cardText(const DeviceItem *c)
 
 QByteArray answer(const QString &id, const QString &ip = "127.0.0.1", int xctl = 18081)
 {
-    return QStringLiteral(R"({"id":"%1","ip":"%2","xctl_port":%3,"mps_port":%4,"http_port":%5})")
-        .arg(id, ip)
-        .arg(xctl)
-        .arg(xctl + 1)
-        .arg(xctl + 2)
-        .toUtf8();
+    return QJsonDocument(QJsonObject{{"id", id},
+                                     {"ip", ip},
+                                     {"xctl_port", xctl},
+                                     {"mps_port", xctl + 1},
+                                     {"http_port", xctl + 2}})
+        .toJson();
 }
 
 // A card in the host window. A LAN card reaches the service at its own address, a bound card
@@ -115,7 +117,7 @@ int missed(const QListWidget &list, int row)
 class BoundFixture
 {
 public:
-    explicit BoundFixture(bool signedIn = true)
+    BoundFixture()
     {
         server.reply = R"({"ret":0,"devices":[
             {"deviceid":"TVK1000A00000000001","aliasname":"%E5%AE%A2%E5%8E%85%E7%9A%84%E7%9B%92%E5%AD%90",
@@ -124,8 +126,7 @@ public:
             {"deviceid":"TVK1000A000000BOX2","aliasname":"","serverip":"127.0.0.1",
              "serverport":18090,"intraip":"192.168.1.3","onlinestatus":0}]})";
         qputenv("KELVORA_DEVICE_MANAGER", server.origin());
-        if (signedIn)
-            host.signIn(1, "u", "s");
+        host.signIn(1, "u", "s");
     }
     ~BoundFixture() { qunsetenv("KELVORA_DEVICE_MANAGER"); }
 
@@ -334,7 +335,8 @@ private slots:
 
     void boundListLoads()
     {
-        BoundFixture f(false);
+        BoundFixture f;
+        f.host.user.signedIn = false;
         // A trailing "/" on the server address is not doubled.
         qputenv("KELVORA_DEVICE_MANAGER", f.server.origin() + "/");
         QSignalSpy finished(&f.list, &UserDeviceListWidget::finished);
