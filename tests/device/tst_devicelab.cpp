@@ -1,7 +1,5 @@
 // The device classes against the lab: sign-in, bound devices with their disks, discovery on
 // loopback and switching the current device in the main window, and the two routes.
-#include "devicetesthost.h"
-
 #include "app/mainwidget.h"
 #include "device/devicehost.h"
 #include "device/deviceitem.h"
@@ -79,10 +77,11 @@ private:
 
 void TestDeviceLab::boundDevicesWithDiskSpace()
 {
-    DeviceTestHost host;
-    host.user = signIn();
-    QCOMPARE(host.user.userId, 880000001ULL);
-    auto *list = new UserDeviceListWidget(&host.window);
+    const DeviceUser user = signIn();
+    QCOMPARE(user.userId, 880000001ULL);
+    DeviceHost::setUserSource([user] { return user; });
+    QWidget window;
+    auto *list = new UserDeviceListWidget(&window);
     QSignalSpy finished(list, &UserDeviceListWidget::finished);
     const int logStart = lab_.requestLog().size();
     list->LoadDevices();
@@ -100,7 +99,7 @@ void TestDeviceLab::boundDevicesWithDiskSpace()
     QVERIFY(!two->onlinestatus);
 
     // Shown: the on-line card asks for its disks through the relay, the off-line one not.
-    host.window.show();
+    window.show();
     QTRY_VERIFY_WITH_TIMEOUT(!one->diskInfoReply, waitMs);
     // 500 GB + 1 TB of partitions; the sample content uses a little of it.
     const QString size = one->findChild<QLabel *>("sizeLabel")->text();

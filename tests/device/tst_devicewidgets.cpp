@@ -1,10 +1,9 @@
 // The device cards, the two device lists and the choice of the current device, on loopback:
 // a fake HTTP server plays the device-management server and the device's query service, a UDP
 // socket plays the device side of discovery.
-#include "devicetesthost.h"
-
 #include "app/messagebox.h"
 #include "app/networkmanager.h"
+#include "device/devicehost.h"
 #include "device/deviceitem.h"
 #include "device/deviceselection.h"
 #include "device/localdevicelistwidget.h"
@@ -13,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QUdpSocket>
 #include <QtTest>
@@ -20,6 +20,67 @@
 namespace {
 
 const int waitMs = 30000;
+
+// A loopback port with nobody listening.
+inline quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Qt's complaints about a reply whose error was reported twice ("Internal problem"), recorded
+// from the first call on.
+inline QStringList &doubleErrorReports()
+{
+    static QStringList reports;
+    static QtMessageHandler previous = nullptr;
+    static const bool installed = [] {
+        previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+                if (text.contains(QLatin1String("Internal problem")))
+                    reports.append(text);
+                previous(type, context, text);
+            });
+        return true;
+    }();
+    Q_UNUSED(installed)
+    return reports;
+}
+
+// Stands in for the main window in the device tests: it counts network errors and can be
+// given a user and a current device.
+class DeviceTestHost : public QObject
+{
+    Q_OBJECT
+
+public:
+    DeviceTestHost()
+    {
+        DeviceHost::setErrorReceiver(this);
+        DeviceHost::setWindow(&window);
+        DeviceHost::setUserSource([this]() { return user; });
+        DeviceHost::setCurrentDeviceSource([this]() { return current; });
+        window.resize(400, 300);
+    }
+    ~DeviceTestHost() override { DeviceHost::reset(); }
+
+    void signIn(quint64 userId, const QString &name, const QString &session)
+    {
+        user.signedIn = true;
+        user.userId = userId;
+        user.userName = name;
+        user.sessionId = session;
+    }
+
+    DeviceUser user;
+    DeviceItem *current = nullptr;
+    QWidget window;
+    QList<QNetworkReply::NetworkError> errors;
+
+public slots:
+    void networkError(QNetworkReply::NetworkError code) { errors.append(code); }
+};
 
 // Answers every request with one canned reply and keeps each request's head.
 class FakeHttpServer : public QTcpServer
@@ -265,25 +326,36 @@ private slots:
         QCOMPARE(server.heads.size(), 2);
     }
 
+    // Failed disk queries read "查询失败"; only the current device's failure reaches the
+    // window. A card removed after its query failed but before the reply finished is released
+    // without a second error report and without calling back into it.
     void failedDiskQuery()
     {
         DeviceTestHost host;
         DeviceItem *other = card(host, closedPort(), true);
         DeviceItem *current = host.current = card(host, closedPort(), true);
+        DeviceItem *removed = card(host, closedPort(), true);
         host.window.show();
-        QTRY_VERIFY_WITH_TIMEOUT(!other->diskInfoReply && !current->diskInfoReply, waitMs);
+        QPointer<QNetworkReply> reply = removed->diskInfoReply;
+        QVERIFY(reply);
+        connect(reply, &QNetworkReply::errorOccurred, removed, [removed] { delete removed; });
+        QTRY_VERIFY_WITH_TIMEOUT(!other->diskInfoReply && !current->diskInfoReply && !reply,
+                                 waitMs);
         QCOMPARE(label(other, "sizeLabel")->text(), "查询失败");
         QCOMPARE(label(current, "sizeLabel")->text(), "查询失败");
-        // Only the current device's failure reaches the window.
         QCOMPARE(host.errors,
                  QList<QNetworkReply::NetworkError>{QNetworkReply::ConnectionRefusedError});
+        QCOMPARE(doubleErrorReports(), QStringList());
     }
 
-    void requestErrorsReachTheWindow()
+    void requestsAndTheirErrors()
     {
         DeviceTestHost host;
-        DeviceItem *item = card(host, closedPort(), true);
-        const QList<QNetworkReply *> replies{item->requestQueryDir(QString(), 0, 100),
+        host.signIn(880000001, "de mo", "s");
+        const QByteArray port = QByteArray::number(closedPort());
+        DeviceItem *item = card(host, port.toUShort(), true);
+        QCOMPARE(item->userQuery(), "&userid=880000001&username=de mo");
+        const QList<QNetworkReply *> replies{item->requestQueryDir("/media/a b/%E4%B8%AD", 0, 100),
                                              item->requestFileList(29489, 0, 50),
                                              item->requestFileData("/a", 3, 1),
                                              item->requestRealVideo(830, -1, 0, 20),
@@ -291,6 +363,15 @@ private slots:
                                              item->requestMkdir("/a/b"),
                                              item->requestFileData("/t", 1, 1),
                                              item->requestUsbInfo()};
+        // Tolerant parsing: blanks are encoded, text already percent-encoded is kept.
+        QCOMPARE(replies.first()->url().toEncoded(),
+                 "http://127.0.0.1:" + port +
+                     "/dlna.csp?fname=dlna&opt=querydir"
+                     "&x-qm-devid=TVK1000A00000000001&x-qm-pri=1&x-qm-port=" +
+                     port +
+                     "&userid=880000001&username=de%20mo&start=0&count=100"
+                     "&path=/media/a%20b/%E4%B8%AD");
+        QCOMPARE(replies.first()->operation(), QNetworkAccessManager::GetOperation);
         for (QNetworkReply *reply : replies) {
             if (!reply->isFinished())
                 QVERIFY(QSignalSpy(reply, &QNetworkReply::finished).wait(waitMs));
@@ -300,37 +381,6 @@ private slots:
                  QVector<QNetworkReply::NetworkError>(6, QNetworkReply::ConnectionRefusedError)
                      .toList());
         qDeleteAll(replies);
-    }
-
-    void requestUrlEncoding()
-    {
-        DeviceTestHost host;
-        host.signIn(880000001, "de mo", "s");
-        DeviceItem *item = card(host, 1, true);
-        QCOMPARE(item->userQuery(), "&userid=880000001&username=de mo");
-        // Tolerant parsing: blanks are encoded, text already percent-encoded is kept.
-        QNetworkReply *reply = item->requestQueryDir("/media/a b/%E4%B8%AD", 0, 100);
-        QCOMPARE(reply->url().toEncoded(), "http://127.0.0.1:1/dlna.csp?fname=dlna&opt=querydir"
-                                           "&x-qm-devid=TVK1000A00000000001&x-qm-pri=1&x-qm-port=1"
-                                           "&userid=880000001&username=de%20mo&start=0&count=100"
-                                           "&path=/media/a%20b/%E4%B8%AD");
-        QCOMPARE(reply->operation(), QNetworkAccessManager::GetOperation);
-        reply->abort();
-        delete reply;
-    }
-
-    // A card removed after its disk query failed but before the reply finished: released
-    // without a second error report and without calling back into the card.
-    void cardDestroyedAfterFailure()
-    {
-        DeviceTestHost host;
-        DeviceItem *item = card(host, closedPort(), true);
-        host.window.show();
-        QPointer<QNetworkReply> reply = item->diskInfoReply;
-        QVERIFY(reply);
-        connect(reply, &QNetworkReply::errorOccurred, item, [item] { delete item; });
-        QTRY_VERIFY_WITH_TIMEOUT(!reply, waitMs);
-        QCOMPARE(doubleErrorReports(), QStringList());
     }
 
     void boundListLoads()
@@ -399,14 +449,9 @@ private slots:
                  qPrintable(toast->text()));
         QCOMPARE(toast->parentWidget(), &f.host.window);
         QCOMPARE(toast->duration(), 2000);
-    }
 
-    // The list goes away (sign-out, window closed) after its query failed but before the
-    // reply finished: the reply is released without a second error report.
-    void boundListDestroyedAfterFailure()
-    {
-        BoundFixture f;
-        f.pointAtClosedPort();
+        // A list that goes away (sign-out, window closed) after its query failed but before
+        // the reply finished: the reply is released without a second error report.
         auto *list = new UserDeviceListWidget;
         const int before = networkManager()->findChildren<QNetworkReply *>().size();
         list->LoadDevices();
@@ -485,9 +530,10 @@ private slots:
             receiveRequest(&port);
     }
 
-    void selectionMarksOneCard()
+    void selectionInTheBoundList()
     {
         UserDeviceListWidget bound;
+        QVERIFY(!DeviceSelection::restoreTarget(&bound, "A"));
         DeviceItem *a = addBound(bound, "A");
         DeviceItem *b = addBound(bound, "B", false);
         QCOMPARE(DeviceSelection::markChosen(bound.item(1)), b);
@@ -497,6 +543,10 @@ private slots:
         QVERIFY(!DeviceSelection::markChosen(nullptr));
         QCOMPARE(DeviceSelection::nameText(a), "a（在线）");
         QCOMPARE(DeviceSelection::nameText(b), "b（离线）");
+        // The stored device when still bound; else, or with nothing stored, the first.
+        QCOMPARE(DeviceSelection::restoreTarget(&bound, "B"), bound.item(1));
+        QCOMPARE(DeviceSelection::restoreTarget(&bound, "C"), bound.item(0));
+        QCOMPARE(DeviceSelection::restoreTarget(&bound, QString()), bound.item(0));
     }
 
     void selectionPrefersTheLanCard()
@@ -524,18 +574,6 @@ private slots:
         QCOMPARE(DeviceSelection::resolveCurrent(&local, &bound, "TVK1000A000000DEV3"),
                  local.findDevice("TVK1000A000000DEV3"));
         QVERIFY(!DeviceSelection::resolveCurrent(&local, &bound, "gone"));
-    }
-
-    void selectionRestoreTarget()
-    {
-        UserDeviceListWidget bound;
-        QVERIFY(!DeviceSelection::restoreTarget(&bound, "A"));
-        addBound(bound, "A");
-        addBound(bound, "B");
-        QCOMPARE(DeviceSelection::restoreTarget(&bound, "B"), bound.item(1));
-        // No longer bound, or nothing stored: the first.
-        QCOMPARE(DeviceSelection::restoreTarget(&bound, "C"), bound.item(0));
-        QCOMPARE(DeviceSelection::restoreTarget(&bound, QString()), bound.item(0));
     }
 };
 
