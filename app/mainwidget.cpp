@@ -65,6 +65,8 @@ MainWidget::MainWidget(QWidget *parent)
     deviceNameLabel->setStyleSheet(QStringLiteral("color:#a0a0a0;"));
     deviceNameLabel->adjustSize();
     ui->localDeviceButton->hide();
+    // The settings page opens on its save-path column, where refreshing devices means nothing.
+    ui->refreshDeviceButton->hide();
 
     openDatabase();
     startLocalServer();

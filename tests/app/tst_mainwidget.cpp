@@ -214,6 +214,7 @@ void TestMainWidget::devicePages()
 {
     auto *settings = child<QStackedWidget>("settingStackedWidget");
     auto *refresh = child("refreshDeviceButton");
+    QVERIFY(refresh->isHidden()); // the page opens on the save-path column
     window->settingLeftButtonClicked(1);
     QVERIFY(!refresh->isHidden());
     window->settingLeftButtonClicked(0);
