@@ -19,13 +19,13 @@ void fillExtensionSets()
 {
     fill(documentExtensions, {".md", ".html", ".rtf", ".wps", ".txt", ".xls", ".ppt", ".docx",
                               ".xlsx", ".doc", ".pdf", ".pptx"});
-    fill(videoExtensions, {".3gp", ".mov",  ".tivo", ".tp",  ".rm",   ".ogm", ".ios",
-                           ".trp", ".rmvb", ".xvid", ".flv", ".ts",   ".vob", ".mkv",
-                           ".m2t", ".m2ts", ".mts",  ".m4v", ".mp4",  ".wmv", ".asf",
-                           ".divx", ".avi", ".mpeg", ".mpg"});
-    fill(audioExtensions, {".mpc", ".mid", ".lse", ".ape", ".aiff", ".dts", ".asx",
-                           ".ac3", ".3gp", ".pcm", ".ogg", ".wav",  ".m4p", ".aac",
-                           ".m4a", ".flc", ".fla", ".asf", ".wma",  ".flac", ".mp3"});
+    fill(videoExtensions,
+         {".3gp",  ".mov", ".tivo", ".tp",   ".rm",  ".ogm",  ".ios",  ".trp", ".rmvb",
+          ".xvid", ".flv", ".ts",   ".vob",  ".mkv", ".m2t",  ".m2ts", ".mts", ".m4v",
+          ".mp4",  ".wmv", ".asf",  ".divx", ".avi", ".mpeg", ".mpg"});
+    fill(audioExtensions,
+         {".mpc", ".mid", ".lse", ".ape", ".aiff", ".dts", ".asx", ".ac3", ".3gp",  ".pcm", ".ogg",
+          ".wav", ".m4p", ".aac", ".m4a", ".flc",  ".fla", ".asf", ".wma", ".flac", ".mp3"});
     fill(pictureExtensions,
          {".eps", ".pcx", ".png", ".tif", ".gif", ".tiff", ".bmp", ".jpeg", ".jpg"});
     fill(archiveExtensions, {".7z", ".gz", ".tar", ".rar", ".zip"});

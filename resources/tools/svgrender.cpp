@@ -91,7 +91,8 @@ int renderManifest(const QString &listPath, const QString &svgDir, const QString
         }
         const QString name = fields.takeFirst();
         const QString source = fields.takeFirst();
-        if (!renderOne(svgDir + QLatin1Char('/') + source, outDir + QLatin1Char('/') + name, fields))
+        if (!renderOne(svgDir + QLatin1Char('/') + source, outDir + QLatin1Char('/') + name,
+                       fields))
             ++failures;
         ++count;
     }

@@ -19,21 +19,22 @@
 
 namespace {
 
-const int startMs = 60000;   // a client start on a loaded machine, QtWebEngine included
-const int answerMs = 30000;  // a reaction of the client to one event
+const int startMs = 60000;  // a client start on a loaded machine, QtWebEngine included
+const int answerMs = 30000; // a reaction of the client to one event
 const QString mainTitle = QStringLiteral("Kelvora");
 const QString device = QStringLiteral("TVK0000000001");
 
 // Positions inside the windows, from their fixed layouts.
-const QPoint nameField(177, 175);      // login dialog: NameEdit's frame at (25,155,280,40)
-const QPoint passwordField(177, 214);  // PasswordEdit's frame at (25,194,280,40)
-const QPoint loginButton(165, 306);    // LoginBtn at (25,289,280,34)
-const QPoint dialogClose(315, 15);     // CloseBtn at (310,10,11,11)
-const QRect toastBand(30, 140, 270, 10); // a failure toast lies over (16,118) while the band is white otherwise
+const QPoint nameField(177, 175);     // login dialog: NameEdit's frame at (25,155,280,40)
+const QPoint passwordField(177, 214); // PasswordEdit's frame at (25,194,280,40)
+const QPoint loginButton(165, 306);   // LoginBtn at (25,289,280,34)
+const QPoint dialogClose(315, 15);    // CloseBtn at (310,10,11,11)
+const QRect toastBand(30, 140, 270,
+                      10); // a failure toast lies over (16,118) while the band is white otherwise
 
-const QPoint settingsButton(557, 45);  // main window, top bar: 设置
-const QPoint devicesButton(49, 201);   // settings page, left column: 设备切换
-const QPoint windowClose(898, 18);     // top bar, right: the close button
+const QPoint settingsButton(557, 45); // main window, top bar: 设置
+const QPoint devicesButton(49, 201);  // settings page, left column: 设备切换
+const QPoint windowClose(898, 18);    // top bar, right: the close button
 
 int nonWhite(const QImage &image, const QRect &area)
 {
@@ -112,16 +113,16 @@ void TestE2EClient::cleanup()
         return;
     for (const QProcess *client : {&first, &second})
         qWarning("client %lld: %s, exit code %d", client->processId(),
-                 client->state() == QProcess::NotRunning ? "ended" : "running",
-                 client->exitCode());
+                 client->state() == QProcess::NotRunning ? "ended" : "running", client->exitCode());
     for (const QString &name : QDir(work).entryList({QStringLiteral("client-*.log")})) {
         QFile log(work + QLatin1Char('/') + name);
         if (log.open(QIODevice::ReadOnly))
             qWarning("%s:\n%s", qPrintable(name), log.readAll().right(4000).constData());
     }
-    qWarning("lab log, last lines:\n%s", qPrintable(lab.requestLog().mid(
-                                                         qMax(0, lab.requestLog().size() - 15))
-                                                     .join(QLatin1Char('\n'))));
+    qWarning(
+        "lab log, last lines:\n%s",
+        qPrintable(
+            lab.requestLog().mid(qMax(0, lab.requestLog().size() - 15)).join(QLatin1Char('\n'))));
 }
 
 bool TestE2EClient::startClient(QProcess &client, const QString &logName)
@@ -186,8 +187,7 @@ bool TestE2EClient::signInElsewhere()
     HttpSync http(answerMs);
     const HttpSync::Result r =
         http.post(QUrl(lab.accountUrl() + QStringLiteral("/account/login")),
-                  form.toString(QUrl::FullyEncoded).toUtf8(),
-                  "application/x-www-form-urlencoded");
+                  form.toString(QUrl::FullyEncoded).toUtf8(), "application/x-www-form-urlencoded");
     return r.status == 200 && r.body.contains("\"code\":0");
 }
 
@@ -259,8 +259,8 @@ void TestE2EClient::signInShowsMainWindowAndDevices()
     QCOMPARE(logLines(QStringLiteral("POST /account/login")).size(), 2);
     QVERIFY2(waitUntil(
                  [&] {
-                     return !logLines(QStringLiteral(
-                                          "GET /tovrik/user/querydevice?userid=880000001&"))
+                     return !logLines(
+                                 QStringLiteral("GET /tovrik/user/querydevice?userid=880000001&"))
                                  .isEmpty();
                  },
                  answerMs),
@@ -299,9 +299,10 @@ void TestE2EClient::signInShowsMainWindowAndDevices()
 
     // The sign-in is in the login history, with the password not in plain text.
     QProcess sqlite;
-    sqlite.start(QStringLiteral("sqlite3"),
-                 {QDir::homePath() + QStringLiteral("/kelvora/data.db"),
-                  QStringLiteral("SELECT login_name, pw = 'demo123', savepwflag FROM login_history")});
+    sqlite.start(
+        QStringLiteral("sqlite3"),
+        {QDir::homePath() + QStringLiteral("/kelvora/data.db"),
+         QStringLiteral("SELECT login_name, pw = 'demo123', savepwflag FROM login_history")});
     QVERIFY(sqlite.waitForFinished(answerMs));
     QCOMPARE(QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed(),
              QStringLiteral("demo|0|1"));

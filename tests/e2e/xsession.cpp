@@ -62,8 +62,12 @@ bool XSession::start(const QString &workDir, int width, int height, int timeoutM
         return false;
     }
     // The display is only usable once a client can query it.
-    if (!waitUntil([&] { return run(QStringLiteral("xdotool"), {QStringLiteral("getmouselocation")}, nullptr, 5000); },
-                   timeoutMs)) {
+    if (!waitUntil(
+            [&] {
+                return run(QStringLiteral("xdotool"), {QStringLiteral("getmouselocation")}, nullptr,
+                           5000);
+            },
+            timeoutMs)) {
         error_ = QStringLiteral("Xvfb on %1 does not answer").arg(display_);
         stop();
         return false;
@@ -82,8 +86,7 @@ void XSession::stop()
     }
 }
 
-bool XSession::run(const QString &program, const QStringList &args, QByteArray *out,
-                   int timeoutMs)
+bool XSession::run(const QString &program, const QStringList &args, QByteArray *out, int timeoutMs)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -11,7 +11,8 @@
 
 namespace {
 
-struct Picture {
+struct Picture
+{
     const char *name;
     QSize size;
 };
@@ -172,7 +173,8 @@ private slots:
         QVERIFY2(distinctColours(image) >= 3, qPrintable(name));
         // ...with something to see, yet not a filled rectangle of one colour.
         const double share = visibleShare(image);
-        QVERIFY2(share > 0.05, qPrintable(QStringLiteral("%1: only %2 visible").arg(name).arg(share)));
+        QVERIFY2(share > 0.05,
+                 qPrintable(QStringLiteral("%1: only %2 visible").arg(name).arg(share)));
     }
 
     void twinsDiffer_data()
@@ -195,8 +197,8 @@ private slots:
             ++twins;
         }
         for (const auto &pair : distinctPairs)
-            QTest::newRow(pair.second) << QString::fromLatin1(pair.first)
-                                       << QString::fromLatin1(pair.second);
+            QTest::newRow(pair.second)
+                << QString::fromLatin1(pair.first) << QString::fromLatin1(pair.second);
         QVERIFY(twins >= 15);
     }
 
@@ -275,8 +277,8 @@ private slots:
         if (root.isEmpty())
             QSKIP("KELVORA_SOURCE_DIR is not set");
         const QRegularExpression nameRe(QStringLiteral(":/?image/[A-Za-z0-9_/]+\\.(png|gif)"));
-        const QStringList folders = {QStringLiteral("app"), QStringLiteral("account"),
-                                     QStringLiteral("device"), QStringLiteral("browse"),
+        const QStringList folders = {QStringLiteral("app"),      QStringLiteral("account"),
+                                     QStringLiteral("device"),   QStringLiteral("browse"),
                                      QStringLiteral("transfer"), QStringLiteral("web"),
                                      QStringLiteral("platform")};
         QMap<QString, QString> missing;
@@ -296,8 +298,8 @@ private slots:
                     QString name = matches.next().captured(0);
                     ++seen;
                     const QString resource = name.startsWith(QLatin1String(":/"))
-                        ? name
-                        : QLatin1String(":/") + name.mid(1);
+                                                 ? name
+                                                 : QLatin1String(":/") + name.mid(1);
                     if (!QFile::exists(resource))
                         missing.insert(name, file.fileName());
                 }
