@@ -3,6 +3,7 @@
 #include "app/networkmanager.h"
 #include "platform/appdirs.h"
 #include "platform/crashhandler.h"
+#include "platform/quitsignals.h"
 #include "platform/singleinstance.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@ int main(int argc, char *argv[])
     if (!instance.tryCreate())
         return SingleInstance::pokeFirstInstance();
 
+    quitOnTerminationSignals();
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationDisplayName(QApplication::tr("Kelvora"));
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));

@@ -117,6 +117,8 @@ private slots:
     void startAfterKillBecomesFirst();
     void simultaneousStartsHaveOneFirst();
     void programCrashWritesReport();
+    void terminationSignalShutsDownCleanly_data();
+    void terminationSignalShutsDownCleanly();
     void unwritableHomeDoesNotStopTheStart();
 
 private:
@@ -260,6 +262,28 @@ void TestSingleInstance::programCrashWritesReport()
     QVERIFY(report.contains(
         "executable: " + QFile::encodeName(QFileInfo(first.process.program()).canonicalFilePath()) +
         "\n"));
+}
+
+void TestSingleInstance::terminationSignalShutsDownCleanly_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void TestSingleInstance::terminationSignalShutsDownCleanly()
+{
+    QFETCH(int, signal);
+    Probe first({}, true);
+    const int id = waitForFirst(&first.process);
+    QVERIFY(id >= 0);
+    ::kill(pid_t(first.process.processId()), signal);
+    QVERIFY2(first.finish(), first.process.readAllStandardError().constData());
+    // The normal shutdown ran: nothing is left for the next start to recover.
+    QCOMPARE(attachCount(id), -1);
+    QVERIFY(keyFile().isEmpty());
+    QVERIFY(!QFile::exists(socketFile()));
 }
 
 void TestSingleInstance::unwritableHomeDoesNotStopTheStart()
