@@ -237,7 +237,7 @@ void TestLabDevice::uploadAsTheClientSendsIt()
 {
     QByteArray content(300000, Qt::Uninitialized);
     for (int i = 0; i < content.size(); ++i)
-        content[i] = static_cast<char>((i * 7919) >> 3);
+        content[i] = static_cast<char>((unsigned(i) * 7919u) >> 3);
     auto upload = [&](const QByteArray &data, const QString &opt) {
         return http_
             .post(base(port("mps")) +
