@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -64,7 +65,9 @@ int main(int argc, char **argv)
                                       QStringLiteral("file"));
     const QCommandLineOption quietOpt(QStringLiteral("quiet"),
                                       QStringLiteral("No request log on standard error."));
-    parser.addOptions({configOpt, sampleOpt, hostOpt, faultOpt, readyOpt, quietOpt});
+    const QCommandLineOption parentOpt(QStringLiteral("exit-with-parent"),
+                                       QStringLiteral("Stop when the starting process ends."));
+    parser.addOptions({configOpt, sampleOpt, hostOpt, faultOpt, readyOpt, quietOpt, parentOpt});
     parser.process(app);
 
     QString error;
@@ -122,6 +125,16 @@ int main(int argc, char **argv)
         QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
         std::signal(SIGTERM, quitOnSignal);
         std::signal(SIGINT, quitOnSignal);
+    }
+    if (parser.isSet(parentOpt)) {
+        // A test that dies before it can stop its lab must not leave the lab running.
+        const pid_t parent = ::getppid();
+        auto *watch = new QTimer(&app);
+        QObject::connect(watch, &QTimer::timeout, &app, [parent] {
+            if (::getppid() != parent)
+                QCoreApplication::quit();
+        });
+        watch->start(500);
     }
     const int rc = app.exec();
     lab.stop();

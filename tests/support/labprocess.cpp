@@ -122,7 +122,9 @@ bool LabProcess::start(const QString &configPath, const QStringList &arguments, 
     ready_ = QJsonObject();
     process_.setStandardOutputFile(stdoutPath);
     process_.setStandardErrorFile(dir_->path() + QStringLiteral("/lab.err"));
-    process_.start(labBinary(), QStringList{QStringLiteral("--config"), configPath} + arguments);
+    process_.start(labBinary(), QStringList{QStringLiteral("--config"), configPath,
+                                            QStringLiteral("--exit-with-parent")} +
+                                    arguments);
     if (!process_.waitForStarted(timeoutMs)) {
         error_ = QStringLiteral("cannot start %1").arg(labBinary());
         return false;
