@@ -8,5 +8,13 @@ export HOME="$root/home" TMPDIR="$root/tmp" XDG_CONFIG_HOME="$root/home/.config"
 export XDG_RUNTIME_DIR="$root/tmp/runtime"; mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 "$@"
 rc=$?
+# Tests that kill or crash the program leave its shared-memory segment behind (the kernel keeps
+# SysV segments); drop the orphaned ones keyed by files in this test's TMPDIR.
+for f in "$TMPDIR"/qipc_sharedmemory_*; do
+    [ -e "$f" ] || continue
+    read -r dev ino < <(stat -c '%d %i' "$f")
+    key=$(printf '0x%08x' $(( (0x51 << 24) | ((dev & 0xff) << 16) | (ino & 0xffff) )))
+    ipcs -m | awk -v k="$key" '$1 == k && $6 == 0 { print $2 }' | xargs -r -n1 ipcrm -m 2>/dev/null
+done
 if [ -z "${KELVORA_KEEP_TEST_HOME:-}" ]; then rm -rf "$root"; else echo "test home kept: $root" >&2; fi
 exit $rc
