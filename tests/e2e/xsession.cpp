@@ -34,12 +34,13 @@ bool XSession::start(const QString &workDir, int width, int height, int timeoutM
     QFile::remove(numberFile);
     xvfb_.setStandardOutputFile(workDir + QStringLiteral("/xvfb.log"));
     xvfb_.setStandardErrorFile(workDir + QStringLiteral("/xvfb.log"), QIODevice::Append);
-    xvfb_.start(QStringLiteral("/bin/sh"),
-                {QStringLiteral("-c"),
-                 QStringLiteral("exec Xvfb -displayfd 3 -nolisten tcp -screen 0 %1x%2x24 3>\"$0\"")
-                     .arg(width)
-                     .arg(height),
-                 numberFile});
+    xvfb_.start(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("exec Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 %1x%2x24 3>\"$0\"")
+             .arg(width)
+             .arg(height),
+         numberFile});
     if (!xvfb_.waitForStarted(timeoutMs)) {
         error_ = QStringLiteral("cannot start Xvfb");
         return false;
