@@ -1,6 +1,7 @@
 #include "account/logindialog.h"
 
 #include "account/usermgr.h"
+#include "app/framelessdrag.h"
 #include "app/messagebox.h"
 #include "platform/endpoints.h"
 #include "ui_logindialog.h"
@@ -9,12 +10,13 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QUrl>
 
 LoginDialog::LoginDialog(QWidget *parent) : QDialog(parent), ui(new Ui::LoginDialog)
 {
     ui->setupUi(this);
+    // No title bar: the whole dialog is the handle.
+    new FramelessDrag(this);
     setFixedSize(330, 364);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     ui->PasswordEdit->setEchoMode(QLineEdit::Password);
@@ -103,25 +105,6 @@ void LoginDialog::RegisterNewAccount() {}
 void LoginDialog::ForgetPassword()
 {
     QDesktopServices::openUrl(passwordRecoveryUrl());
-}
-
-void LoginDialog::mousePressEvent(QMouseEvent *event)
-{
-    dragPoint = event->pos();
-    QDialog::mousePressEvent(event);
-}
-
-void LoginDialog::mouseMoveEvent(QMouseEvent *event)
-{
-    if (dragPoint != QPoint(-1, -1))
-        move(pos() + event->pos() - dragPoint);
-    QDialog::mouseMoveEvent(event);
-}
-
-void LoginDialog::mouseReleaseEvent(QMouseEvent *event)
-{
-    dragPoint = QPoint(-1, -1);
-    QDialog::mouseReleaseEvent(event);
 }
 
 void LoginDialog::keyPressEvent(QKeyEvent *event)

@@ -3,7 +3,6 @@
 #define LOGINDIALOG_H
 
 #include <QDialog>
-#include <QPoint>
 
 #include <functional>
 
@@ -40,9 +39,6 @@ public slots:
     void ForgetPassword();
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -53,7 +49,6 @@ private:
     void showToast(const QString &text);
 
     Ui::LoginDialog *ui;
-    QPoint dragPoint{0, 0};
     UserMgr *userMgr = nullptr;
     std::function<bool()> signedIn;
 };

@@ -4,10 +4,12 @@
 #include "account/logindialog.h"
 #include "account/useridentity.h"
 #include "account/usermgr.h"
+#include "app/framelessdrag.h"
 #include "app/messagebox.h"
+#include "app/pages.h"
 #include "app/resizelabel.h"
+#include "app/windowdevicehost.h"
 #include "app/yesnodialog.h"
-#include "device/devicehost.h"
 #include "device/deviceitem.h"
 #include "device/deviceselection.h"
 #include "device/localdevicelistwidget.h"
@@ -40,16 +42,16 @@ void checkOnly(QButtonGroup *group, int id)
 }
 } // namespace
 
-MainWidget::MainWidget(QWidget *parent)
-    : QWidget(parent), ui(new Ui::MainWidget), dragOrigin(-1, -1)
+MainWidget::MainWidget(QWidget *parent) : QWidget(parent), ui(new Ui::MainWidget)
 {
     mainWidgetInstance = this;
     ui->setupUi(this);
+    drag = new FramelessDrag(this, ui->topWidget);
 
-    ui->mainStackedWidget->setCurrentIndex(0);
-    ui->fileStackedWidget->setCurrentIndex(0);
-    ui->taskStackedWidget->setCurrentIndex(0);
-    ui->settingStackedWidget->setCurrentIndex(0);
+    ui->mainStackedWidget->setCurrentIndex(MainPage::Cloud);
+    ui->fileStackedWidget->setCurrentIndex(CloudPage::Recent);
+    ui->taskStackedWidget->setCurrentIndex(TaskPage::Upload);
+    ui->settingStackedWidget->setCurrentIndex(SettingsPage::SavePath);
     // navLabel goes to the explorer and the video list when their classes land.
 
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
@@ -84,7 +86,7 @@ MainWidget::MainWidget(QWidget *parent)
     ui->savePathEdit->setText(savePath);
 
     setupConnections();
-    cloudLeftButtonClicked(0);
+    cloudLeftButtonClicked(CloudPage::Recent);
 
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
@@ -151,29 +153,29 @@ void MainWidget::setupConnections()
     connect(resizeGrip, &ResizeLabel::resizeWindow, this, &MainWidget::resizeWindow);
 
     topGroup = new QButtonGroup(this);
-    topGroup->addButton(ui->cloudButton, 0);
-    topGroup->addButton(ui->taskButton, 1);
-    topGroup->addButton(ui->syncButton, 2);
-    topGroup->addButton(ui->settingsButton, 3);
+    topGroup->addButton(ui->cloudButton, MainPage::Cloud);
+    topGroup->addButton(ui->taskButton, MainPage::Task);
+    topGroup->addButton(ui->syncButton, MainPage::Sync);
+    topGroup->addButton(ui->settingsButton, MainPage::Settings);
     connect(topGroup, &QButtonGroup::idClicked, this, &MainWidget::topButtonClicked);
 
     cloudLeftGroup = new QButtonGroup(this);
-    cloudLeftGroup->addButton(ui->recentButton, 0);
-    cloudLeftGroup->addButton(ui->allFileButton, 1);
-    cloudLeftGroup->addButton(ui->pictureButton, 2);
-    cloudLeftGroup->addButton(ui->videoButton, 3);
-    cloudLeftGroup->addButton(ui->docButton, 4);
+    cloudLeftGroup->addButton(ui->recentButton, CloudPage::Recent);
+    cloudLeftGroup->addButton(ui->allFileButton, CloudPage::Explorer);
+    cloudLeftGroup->addButton(ui->pictureButton, CloudPage::Pictures);
+    cloudLeftGroup->addButton(ui->videoButton, CloudPage::Videos);
+    cloudLeftGroup->addButton(ui->docButton, CloudPage::Documents);
     connect(cloudLeftGroup, &QButtonGroup::idClicked, this, &MainWidget::cloudLeftButtonClicked);
 
     taskLeftGroup = new QButtonGroup(this);
-    taskLeftGroup->addButton(ui->upListButton, 0);
-    taskLeftGroup->addButton(ui->downListButton, 1);
-    taskLeftGroup->addButton(ui->syncListButton, 2);
+    taskLeftGroup->addButton(ui->upListButton, TaskPage::Upload);
+    taskLeftGroup->addButton(ui->downListButton, TaskPage::Download);
+    taskLeftGroup->addButton(ui->syncListButton, TaskPage::Sync);
     connect(taskLeftGroup, &QButtonGroup::idClicked, this, &MainWidget::taskLeftButtonClicked);
 
     settingLeftGroup = new QButtonGroup(this);
-    settingLeftGroup->addButton(ui->setPathButton, 0);
-    settingLeftGroup->addButton(ui->devManagerButton, 1);
+    settingLeftGroup->addButton(ui->setPathButton, SettingsPage::SavePath);
+    settingLeftGroup->addButton(ui->devManagerButton, SettingsPage::BoundDevices);
     connect(settingLeftGroup, &QButtonGroup::idClicked, this,
             &MainWidget::settingLeftButtonClicked);
 
@@ -203,9 +205,9 @@ void MainWidget::setupConnections()
     connect(ui->allCheckBox, &QCheckBox::stateChanged, this, &MainWidget::checkAllItem);
     connect(ui->navLabel, &QLabel::linkActivated, this, &MainWidget::OnNavLinkActivated);
     connect(ui->localDeviceButton, &QPushButton::clicked, this,
-            [this] { ui->settingStackedWidget->setCurrentIndex(2); });
+            [this] { ui->settingStackedWidget->setCurrentIndex(SettingsPage::LanDevices); });
     connect(ui->userDeviceButton, &QPushButton::clicked, this,
-            [this] { ui->settingStackedWidget->setCurrentIndex(1); });
+            [this] { ui->settingStackedWidget->setCurrentIndex(SettingsPage::BoundDevices); });
 
     connectLaterParts();
 }
@@ -216,9 +218,9 @@ void MainWidget::topButtonClicked(int index)
 {
     checkOnly(topGroup, index);
     ui->mainStackedWidget->setCurrentIndex(index);
-    deviceCaptionLabel->setVisible(index != 2);
-    deviceNameLabel->setVisible(index != 2);
-    if (index == 2)
+    deviceCaptionLabel->setVisible(index != MainPage::Sync);
+    deviceNameLabel->setVisible(index != MainPage::Sync);
+    if (index == MainPage::Sync)
         startCloudDiskPane();
 }
 
@@ -234,14 +236,14 @@ void MainWidget::cloudLeftButtonClicked(int index)
     ui->fileStackedWidget->setCurrentIndex(index);
 
     switch (index) {
-    case 0:
+    case CloudPage::Recent:
         ui->clearRecentButton->show();
         ui->navLabel->setText(tr("最近文件"));
         reloadRecentFiles();
         ui->allCheckBox->hide();
         ui->selectCountLabel->hide();
         break;
-    case 1:
+    case CloudPage::Explorer:
         if (listTotal(ui->fileListWidget) == -1) {
             queryExplorer(QString());
             ui->navLabel->setText(tr("全部文件"));
@@ -249,12 +251,12 @@ void MainWidget::cloudLeftButtonClicked(int index)
             ui->navLabel->setText(explorerBreadcrumb());
         }
         break;
-    case 2:
+    case CloudPage::Pictures:
         if (listTotal(ui->picListWidget) == -1)
             reloadList(ui->picListWidget);
         ui->navLabel->setText(tr("全部照片"));
         break;
-    case 3:
+    case CloudPage::Videos:
         if (listTotal(ui->videoListWidget) != -1) {
             ui->navLabel->setText(videoBreadcrumb());
         } else {
@@ -262,7 +264,7 @@ void MainWidget::cloudLeftButtonClicked(int index)
             ui->navLabel->setText(tr("全部视频"));
         }
         break;
-    case 4:
+    case CloudPage::Documents:
         if (listTotal(ui->docListWidget) == -1)
             reloadList(ui->docListWidget);
         ui->navLabel->setText(tr("全部文档"));
@@ -270,7 +272,7 @@ void MainWidget::cloudLeftButtonClicked(int index)
     default:
         break;
     }
-    if (ui->fileStackedWidget->currentIndex() != 0)
+    if (ui->fileStackedWidget->currentIndex() != CloudPage::Recent)
         itemSelectChanged();
 }
 
@@ -285,7 +287,7 @@ void MainWidget::taskLeftButtonClicked(int index)
         button->repaint();
     }
     ui->taskStackedWidget->setCurrentIndex(index);
-    if (index == 2)
+    if (index == TaskPage::Sync)
         startSyncPane();
     repaint();
 }
@@ -294,19 +296,19 @@ void MainWidget::settingLeftButtonClicked(int index)
 {
     checkOnly(settingLeftGroup, index);
     ui->settingStackedWidget->setCurrentIndex(index);
-    ui->refreshDeviceButton->setVisible(index == 1);
+    ui->refreshDeviceButton->setVisible(index == SettingsPage::BoundDevices);
 }
 
 QListWidget *MainWidget::currentFileList() const
 {
     switch (ui->fileStackedWidget->currentIndex()) {
-    case 1:
+    case CloudPage::Explorer:
         return ui->fileListWidget;
-    case 2:
+    case CloudPage::Pictures:
         return ui->picListWidget;
-    case 3:
+    case CloudPage::Videos:
         return ui->videoListWidget;
-    case 4:
+    case CloudPage::Documents:
         return ui->docListWidget;
     default:
         qDebug() << "errer index of fileStackedWidget";
@@ -316,31 +318,11 @@ QListWidget *MainWidget::currentFileList() const
 
 // ---- window chrome ----------------------------------------------------------------------
 
-void MainWidget::mousePressEvent(QMouseEvent *event)
-{
-    if (event->pos().y() < ui->topWidget->height())
-        dragOrigin = event->pos();
-    QWidget::mousePressEvent(event);
-}
-
-void MainWidget::mouseReleaseEvent(QMouseEvent *event)
-{
-    dragOrigin = QPoint(-1, -1);
-    QWidget::mouseReleaseEvent(event);
-}
-
 void MainWidget::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (event->pos().y() < ui->topWidget->height())
+    if (drag->inBand(event->pos()))
         showNormalOrMax();
     QWidget::mouseDoubleClickEvent(event);
-}
-
-void MainWidget::mouseMoveEvent(QMouseEvent *event)
-{
-    if (dragOrigin != QPoint(-1, -1))
-        move(pos() + event->pos() - dragOrigin);
-    QWidget::mouseMoveEvent(event);
 }
 
 void MainWidget::resizeEvent(QResizeEvent *event)
@@ -473,7 +455,7 @@ DeviceItem *MainWidget::currentDevice()
 
 void MainWidget::restoreCurrentDevice()
 {
-    if (ui->mainStackedWidget->currentIndex() == 3) {
+    if (ui->mainStackedWidget->currentIndex() == MainPage::Settings) {
         MessageBox::showMessage(Done, tr("设备列表已刷新"), this, true, 2000);
         return;
     }
@@ -513,8 +495,7 @@ void MainWidget::removeButtonClicked()
 void MainWidget::refreshButtonClicked()
 {
     ui->selectCountLabel->setText(tr("已选中%1个文件").arg(0));
-    const int index = ui->fileStackedWidget->currentIndex();
-    if (index == 0)
+    if (ui->fileStackedWidget->currentIndex() == CloudPage::Recent)
         reloadRecentFiles();
     else if (QListWidget *list = currentFileList())
         reloadList(list);
@@ -639,25 +620,12 @@ void MainWidget::createManagers(const QString &version)
 
 void MainWidget::startDiscovery()
 {
-    // The device cards reach the signed-in user, the current device, the error slot and the
-    // toast parent through this window; instance() is null once it is gone.
-    DeviceHost::setUserSource([] {
-        DeviceUser user;
-        const MainWidget *window = MainWidget::instance();
-        if (const UserIdentity *id = window ? window->userIdentity() : nullptr) {
-            user.signedIn = true;
-            user.userId = id->userId;
-            user.userName = id->userName;
-            user.sessionId = id->sessionId;
-        }
-        return user;
-    });
-    DeviceHost::setCurrentDeviceSource([] {
-        MainWidget *window = MainWidget::instance();
-        return window ? window->currentDevice() : nullptr;
-    });
-    DeviceHost::setErrorReceiver(this);
-    DeviceHost::setWindow(this);
+    // The device cards reach the signed-in user, the current device and the toast parent
+    // through the host; their request errors come back through it.
+    deviceHost = new WindowDeviceHost(this);
+    connect(deviceHost, &DeviceHost::networkError, this, &MainWidget::networkError);
+    ui->userDeviceListWidget->setHost(deviceHost);
+    ui->localDeviceListWidget->setHost(deviceHost);
     ui->localDeviceListWidget->Discover();
 }
 

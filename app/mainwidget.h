@@ -2,12 +2,12 @@
 #define KELVORA_MAINWIDGET_H
 
 #include <QNetworkReply>
-#include <QPoint>
 #include <QString>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
 class DeviceItem;
+class FramelessDrag;
 class LoginDialog;
 class QButtonGroup;
 class QLabel;
@@ -19,6 +19,7 @@ class QSettings;
 class ResizeLabel;
 class Task;
 class UserMgr;
+class WindowDeviceHost;
 struct UserIdentity;
 
 namespace Ui {
@@ -40,6 +41,7 @@ public:
 
     // The current device's card, or null.
     DeviceItem *currentDevice();
+    QString currentDeviceId() const { return currentDevId; }
     // The file list on the cloud page's current page; null on the recent-files page.
     QListWidget *currentFileList() const;
     void switchAccount();
@@ -78,10 +80,7 @@ public slots:
     void showNormalOrMax();
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
@@ -121,7 +120,9 @@ private:
     void reloadList(QListWidget *list);
 
     Ui::MainWidget *ui;
-    QPoint dragOrigin;
+    // Drags the window by its top bar.
+    FramelessDrag *drag = nullptr;
+    WindowDeviceHost *deviceHost = nullptr;
     QButtonGroup *topGroup = nullptr;
     QButtonGroup *cloudLeftGroup = nullptr;
     QButtonGroup *taskLeftGroup = nullptr;

@@ -1,12 +1,13 @@
 #include "app/yesnodialog.h"
 #include "ui_yesnodialog.h"
 
-#include <QMouseEvent>
+#include "app/framelessdrag.h"
 
 YesNoDialog::YesNoDialog(const QString &text, QWidget *parent)
-    : QDialog(parent), ui(new Ui::YesNoDialog), dragOrigin(0, 0)
+    : QDialog(parent), ui(new Ui::YesNoDialog)
 {
     ui->setupUi(this);
+    new FramelessDrag(this, ui->title);
     setFixedSize(size());
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     ui->label_tip->setText(text);
@@ -18,26 +19,4 @@ YesNoDialog::YesNoDialog(const QString &text, QWidget *parent)
 YesNoDialog::~YesNoDialog()
 {
     delete ui;
-}
-
-void YesNoDialog::mousePressEvent(QMouseEvent *event)
-{
-    if (event->pos().y() < ui->title->height())
-        dragOrigin = event->pos();
-    else
-        dragOrigin = QPoint(-1, -1);
-    QDialog::mousePressEvent(event);
-}
-
-void YesNoDialog::mouseMoveEvent(QMouseEvent *event)
-{
-    if (dragOrigin != QPoint(-1, -1))
-        move(pos() + event->pos() - dragOrigin);
-    QDialog::mouseMoveEvent(event);
-}
-
-void YesNoDialog::mouseReleaseEvent(QMouseEvent *event)
-{
-    dragOrigin = QPoint(-1, -1);
-    QDialog::mouseReleaseEvent(event);
 }

@@ -2,7 +2,6 @@
 #define KELVORA_YESNODIALOG_H
 
 #include <QDialog>
-#include <QPoint>
 
 namespace Ui {
 class YesNoDialog;
@@ -17,14 +16,8 @@ public:
     explicit YesNoDialog(const QString &text, QWidget *parent = nullptr);
     ~YesNoDialog() override;
 
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-
 private:
     Ui::YesNoDialog *ui;
-    QPoint dragOrigin;
 };
 
 #endif

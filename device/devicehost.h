@@ -3,33 +3,36 @@
 
 #include "device/deviceuser.h"
 
+#include <QNetworkReply>
+#include <QObject>
 #include <QString>
-#include <functional>
 
 class DeviceItem;
-class QObject;
 class QWidget;
 
-// What the device classes need from the window that holds them: the signed-in user, the
-// current device, the receiver of network errors and the parent of toasts. The main window
-// installs these at construction; tests install their own.
-class DeviceHost
+// What the device cards and lists need from the window that holds them: the signed-in user,
+// the current device and the widget toasts appear over. The window hands one host to both
+// lists, which hand it on to every card they create; errors of the device requests come out of
+// networkError(). Without a host a card acts for nobody: no user, no current device, no toast,
+// no error report.
+class DeviceHost : public QObject
 {
-public:
-    static DeviceUser user();
-    static DeviceItem *currentDevice();
-    // An object with the slot networkError(QNetworkReply::NetworkError), or null.
-    static QObject *errorReceiver();
-    static QWidget *window();
-    // An error toast over the window, 2000 ms, no close button.
-    static void showError(const QString &text);
+    Q_OBJECT
 
-    static void setUserSource(std::function<DeviceUser()> source);
-    static void setCurrentDeviceSource(std::function<DeviceItem *()> source);
-    static void setErrorReceiver(QObject *receiver);
-    static void setWindow(QWidget *window);
-    // Drops every installed source (the window going away).
-    static void reset();
+public:
+    using QObject::QObject;
+
+    virtual DeviceUser user() const { return DeviceUser(); }
+    virtual DeviceItem *currentDevice() const { return nullptr; }
+    virtual QString currentDeviceId() const { return QString(); }
+    virtual QWidget *toastParent() const { return nullptr; }
+
+    // An error toast over toastParent(), 2000 ms, no close button.
+    void showError(const QString &text) const;
+
+signals:
+    // A device request that reports its errors failed.
+    void networkError(QNetworkReply::NetworkError code);
 };
 
 #endif

@@ -7,7 +7,6 @@
 #include "device/replyholder.h"
 #include "device/usbinfo.h"
 
-#include <QListWidget>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -25,64 +24,65 @@ DeviceItem::~DeviceItem()
     delete ui;
 }
 
+DeviceUser DeviceItem::user() const
+{
+    return deviceHost ? deviceHost->user() : DeviceUser();
+}
+
 QString DeviceItem::dlnaUrl(const QString &opt) const
 {
-    return DeviceUrls::dlnaUrl(*this, opt, DeviceHost::user());
+    return DeviceUrls::dlnaUrl(*this, opt, user());
 }
 
 QString DeviceItem::userQuery() const
 {
-    return DeviceUrls::userQuery(DeviceHost::user());
+    return DeviceUrls::userQuery(user());
 }
 
 QNetworkReply *DeviceItem::send(const QString &url, bool reportErrors)
 {
     QNetworkReply *reply = networkManager()->get(QNetworkRequest(DeviceUrls::toUrl(url)));
-    QObject *receiver = DeviceHost::errorReceiver();
-    if (reportErrors && receiver) {
-        connect(reply, SIGNAL(error(QNetworkReply::NetworkError)), receiver,
-                SLOT(networkError(QNetworkReply::NetworkError)));
-    }
+    if (reportErrors && deviceHost)
+        connect(reply, &QNetworkReply::errorOccurred, deviceHost.data(), &DeviceHost::networkError);
     return reply;
 }
 
 QNetworkReply *DeviceItem::requestQueryDir(const QString &path, int start, int count)
 {
-    return send(DeviceUrls::queryDir(*this, DeviceHost::user(), path, start, count), true);
+    return send(DeviceUrls::queryDir(*this, user(), path, start, count), true);
 }
 
 QNetworkReply *DeviceItem::requestFileList(int type, int start, int count)
 {
-    return send(DeviceUrls::fileList(*this, DeviceHost::user(), type, start, count), true);
+    return send(DeviceUrls::fileList(*this, user(), type, start, count), true);
 }
 
 QNetworkReply *DeviceItem::requestFileData(const QString &path, int order, quint64 size)
 {
     // Failed thumbnails stay silent.
-    return send(DeviceUrls::fileData(*this, DeviceHost::user(), path, order, size), order != 1);
+    return send(DeviceUrls::fileData(*this, user(), path, order, size), order != 1);
 }
 
 QNetworkReply *DeviceItem::requestRealVideo(int type, int seriesid, int start, int count)
 {
-    return send(DeviceUrls::realVideo(*this, DeviceHost::user(), type, seriesid, start, count),
-                true);
+    return send(DeviceUrls::realVideo(*this, user(), type, seriesid, start, count), true);
 }
 
 QNetworkReply *DeviceItem::requestDelete(const QString &filelist)
 {
-    return send(DeviceUrls::deleteFiles(*this, DeviceHost::user(), filelist), true);
+    return send(DeviceUrls::deleteFiles(*this, user(), filelist), true);
 }
 
 QNetworkReply *DeviceItem::requestUsbInfo()
 {
     // Every card asks for its disks; only the current device's failures are worth a toast.
-    return send(DeviceUrls::usbInfo(*this, DeviceHost::user()),
-                DeviceHost::currentDevice() == this);
+    return send(DeviceUrls::usbInfo(*this, user()),
+                deviceHost && deviceHost->currentDevice() == this);
 }
 
 QNetworkReply *DeviceItem::requestMkdir(const QString &dirpath)
 {
-    return send(DeviceUrls::mkdir(*this, DeviceHost::user(), dirpath), true);
+    return send(DeviceUrls::mkdir(*this, user(), dirpath), true);
 }
 
 void DeviceItem::setRecord(const DeviceRecord &record)
@@ -119,16 +119,6 @@ void DeviceItem::setSelected(bool on)
 QString DeviceItem::formatDiskSize(quint64 bytes)
 {
     return ::formatDiskSize(bytes);
-}
-
-void DeviceItem::setupCardList(QListWidget *list)
-{
-    list->setViewMode(QListView::IconMode);
-    list->setMovement(QListView::Static);
-    list->setResizeMode(QListView::Adjust);
-    list->setFlow(QListView::LeftToRight);
-    list->setWrapping(true);
-    list->setSpacing(10);
 }
 
 void DeviceItem::loadDiskInfoFinished()

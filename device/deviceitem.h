@@ -1,11 +1,12 @@
 #ifndef KELVORA_DEVICEITEM_H
 #define KELVORA_DEVICEITEM_H
 
+#include "device/devicehost.h"
 #include "device/devicerecord.h"
 
+#include <QPointer>
 #include <QWidget>
 
-class QListWidget;
 class QNetworkReply;
 
 namespace Ui {
@@ -13,7 +14,8 @@ class DeviceItem;
 }
 
 // A device card in one of the two device lists. It holds the device record and builds
-// every request of the device's query API; the caller keeps and releases the reply.
+// every request of the device's query API; the caller keeps and releases the reply. The list
+// that creates a card hands it the window's host (user, current device, error reports).
 class DeviceItem : public QWidget, public DeviceRecord
 {
     Q_OBJECT
@@ -24,6 +26,9 @@ public:
 
     bool selected = false;
     QNetworkReply *diskInfoReply = nullptr;
+
+    void setHost(DeviceHost *host) { deviceHost = host; }
+    DeviceHost *host() const { return deviceHost; }
 
     QString dlnaUrl(const QString &opt) const;
     QString userQuery() const;
@@ -43,8 +48,6 @@ public:
     void setSelected(bool on);
 
     static QString formatDiskSize(quint64 bytes);
-    // Lays a list out as a grid of cards.
-    static void setupCardList(QListWidget *list);
 
 public slots:
     void loadDiskInfoFinished();
@@ -56,8 +59,10 @@ protected:
 
 private:
     QNetworkReply *send(const QString &url, bool reportErrors);
+    DeviceUser user() const;
 
     Ui::DeviceItem *ui;
+    QPointer<DeviceHost> deviceHost;
 };
 
 #endif

@@ -8,9 +8,8 @@
 #include <QUdpSocket>
 
 LocalDeviceListWidget::LocalDeviceListWidget(QWidget *parent)
-    : QListWidget(parent), socket(new QUdpSocket(this))
+    : DeviceListWidget(parent), socket(new QUdpSocket(this))
 {
-    DeviceItem::setupCardList(this);
     socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0);
     connect(socket, &QUdpSocket::readyRead, this, &LocalDeviceListWidget::readyRead);
     timerId = startTimer(30000, Qt::CoarseTimer);
@@ -49,17 +48,6 @@ void LocalDeviceListWidget::Discover()
     socket->writeDatagram(DiscoveryAnswer::request(), target.address, target.port);
 }
 
-DeviceItem *LocalDeviceListWidget::deviceAt(int row) const
-{
-    return qobject_cast<DeviceItem *>(itemWidget(item(row)));
-}
-
-DeviceItem *LocalDeviceListWidget::findDevice(const QString &deviceid) const
-{
-    const auto it = devices.constFind(deviceid);
-    return it == devices.constEnd() ? nullptr : qobject_cast<DeviceItem *>(itemWidget(*it));
-}
-
 quint16 LocalDeviceListWidget::localPort() const
 {
     return socket->localPort();
@@ -87,13 +75,10 @@ void LocalDeviceListWidget::handleAnswer(const QByteArray &payload)
     QListWidgetItem *row = devices.value(answer->id);
     DeviceItem *device = nullptr;
     if (!row) {
-        row = new QListWidgetItem(this);
-        device = new DeviceItem;
+        device = appendCard(answer->id);
+        row = item(count() - 1);
         devices.insert(answer->id, row);
-        device->deviceid = answer->id;
         device->aliasname = DeviceRecord::fallbackName(answer->id);
-        row->setSizeHint(device->size());
-        setItemWidget(row, device);
     } else {
         device = qobject_cast<DeviceItem *>(itemWidget(row));
     }
@@ -115,5 +100,5 @@ void LocalDeviceListWidget::timerEvent(QTimerEvent *event)
     if (event->timerId() == timerId)
         Discover();
     else
-        QListWidget::timerEvent(event);
+        DeviceListWidget::timerEvent(event);
 }

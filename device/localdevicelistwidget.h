@@ -1,15 +1,15 @@
 #ifndef KELVORA_LOCALDEVICELISTWIDGET_H
 #define KELVORA_LOCALDEVICELISTWIDGET_H
 
-#include <QListWidget>
+#include "device/devicelistwidget.h"
+
 #include <QMap>
 
-class DeviceItem;
 class QUdpSocket;
 
 // Devices that answer the discovery datagram on the local network. A device stays listed
 // while it answers at least once between two cycles.
-class LocalDeviceListWidget : public QListWidget
+class LocalDeviceListWidget : public DeviceListWidget
 {
     Q_OBJECT
 
@@ -23,8 +23,6 @@ public:
     // One cycle: drop the devices that missed the last one, mark the rest, broadcast.
     void Discover();
 
-    DeviceItem *deviceAt(int row) const;
-    DeviceItem *findDevice(const QString &deviceid) const;
     // Handles one answer datagram, as if it had arrived on the socket.
     void handleAnswer(const QByteArray &payload);
     // The port answers come back to (the socket's local port).

@@ -10,34 +10,38 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
-UserDeviceListWidget::UserDeviceListWidget(QWidget *parent) : QListWidget(parent)
-{
-    DeviceItem::setupCardList(this);
-}
+UserDeviceListWidget::UserDeviceListWidget(QWidget *parent) : DeviceListWidget(parent) {}
 
 void UserDeviceListWidget::LoadDevices()
 {
-    const DeviceUser user = DeviceHost::user();
+    const DeviceUser user = host() ? host()->user() : DeviceUser();
     if (!user.signedIn)
         return;
     QNetworkReply *reply =
         networkManager()->get(BoundDeviceQuery::request(deviceManagerUrl(), user));
-    ReplyHolder::handleOnce(reply, this, [this](QNetworkReply *r) { OnDevicesReply(r); });
+    loads.append(reply);
+    const QString sessionId = user.sessionId;
+    ReplyHolder::handleOnce(reply, this, [this, sessionId](QNetworkReply *r) {
+        loads.removeAll(r);
+        OnDevicesReply(r, sessionId);
+    });
 }
 
-DeviceItem *UserDeviceListWidget::deviceAt(int row) const
+bool UserDeviceListWidget::isLoading() const
 {
-    return qobject_cast<DeviceItem *>(itemWidget(item(row)));
-}
-
-DeviceItem *UserDeviceListWidget::findDevice(const QString &deviceid) const
-{
-    for (int row = 0; row < count(); ++row) {
-        DeviceItem *device = deviceAt(row);
-        if (device && device->deviceid == deviceid)
-            return device;
+    for (const QPointer<QNetworkReply> &reply : loads) {
+        if (reply)
+            return true;
     }
-    return nullptr;
+    return false;
+}
+
+void UserDeviceListWidget::abortLoads()
+{
+    const QList<QPointer<QNetworkReply>> pending = loads;
+    loads.clear();
+    for (QNetworkReply *reply : pending)
+        ReplyHolder::abortAndRelease(reply);
 }
 
 void UserDeviceListWidget::clearDevices()
@@ -49,10 +53,15 @@ void UserDeviceListWidget::clearDevices()
     clear();
 }
 
-void UserDeviceListWidget::OnDevicesReply(QNetworkReply *reply)
+void UserDeviceListWidget::OnDevicesReply(QNetworkReply *reply, const QString &sessionId)
 {
+    // An answer for a session that is over (signed out, or another account signed in since)
+    // belongs to nobody.
+    const DeviceUser user = host() ? host()->user() : DeviceUser();
+    if (!user.signedIn || user.sessionId != sessionId)
+        return;
     if (reply->error() != QNetworkReply::NoError) {
-        DeviceHost::showError(tr("加载设备列表失败: %1").arg(reply->errorString()));
+        host()->showError(tr("加载设备列表失败: %1").arg(reply->errorString()));
         return;
     }
     const BoundDeviceQuery::Reply result = BoundDeviceQuery::parse(reply->readAll());
@@ -60,18 +69,11 @@ void UserDeviceListWidget::OnDevicesReply(QNetworkReply *reply)
         return;
 
     clearDevices();
-    setStyleSheet(result.devices.isEmpty()
-                      ? QStringLiteral("QListWidget{background-image:url(:/image/empty.png);"
-                                       "background-repeat:none;background-position:center;}")
-                      : QStringLiteral("QListWidget{background:#fff;}"));
     for (const DeviceRecord &record : result.devices) {
-        auto *row = new QListWidgetItem(this);
-        auto *device = new DeviceItem(this);
+        DeviceItem *device = appendCard(record.deviceid);
         device->setRecord(record);
         device->isLocal = false;
         device->updateStatus();
-        row->setSizeHint(device->size());
-        setItemWidget(row, device);
     }
     emit finished();
 }

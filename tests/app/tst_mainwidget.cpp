@@ -37,7 +37,6 @@ private slots:
     void devicePages();
     void currentFileListMapping();
     void selectionAndSelectAll();
-    void dragOnlyFromTopBand();
     void doubleClickMaximisesInBandOnly();
     void gripResizes();
     void userMenuQuitAsksAndCanBeDeclined();
@@ -272,31 +271,6 @@ void TestMainWidget::selectionAndSelectAll()
     QVERIFY(!child("deleteButton")->isEnabled());
     QVERIFY(!all->isChecked());
     QCOMPARE(count->text(), QStringLiteral("已选中1个文件"));
-}
-
-void TestMainWidget::dragOnlyFromTopBand()
-{
-    window->move(50, 40);
-    QVERIFY(show());
-    QTRY_COMPARE(window->pos(), QPoint(50, 40));
-    const int band = child<QWidget>("topWidget")->height();
-    QVERIFY(band > 20);
-    // Below the top band: the window stays.
-    const QPoint body(400, band + 40);
-    dragBy(window, body, QPoint(30, 20), true);
-    QCOMPARE(window->pos(), QPoint(50, 40));
-    // In the band: the window follows, until the release.
-    const QPoint press(600, band / 2);
-    dragBy(window, press, QPoint(30, 20), false);
-    QTRY_COMPARE(window->pos(), QPoint(80, 60));
-    sendMouse(window, QEvent::MouseButtonRelease, press, Qt::NoButton);
-    sendMouse(window, QEvent::MouseMove, press + QPoint(100, 100), Qt::LeftButton);
-    QCoreApplication::processEvents();
-    QCOMPARE(window->pos(), QPoint(80, 60));
-    // The last press outside the band must not leave a stale drag origin behind.
-    dragBy(window, press, QPoint(), true);
-    dragBy(window, body, QPoint(10, 10), false);
-    QCOMPARE(window->pos(), QPoint(80, 60));
 }
 
 void TestMainWidget::doubleClickMaximisesInBandOnly()

@@ -1,3 +1,5 @@
+#include "account/logindialog.h"
+#include "app/mainwidget.h"
 #include "app/resizelabel.h"
 #include "app/yesnodialog.h"
 
@@ -11,6 +13,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <memory>
+
 class TestSmallWidgets : public QObject
 {
     Q_OBJECT
@@ -18,7 +22,8 @@ class TestSmallWidgets : public QObject
 private slots:
     void dialogButtons_data();
     void dialogButtons();
-    void dialogDragsFromTitleOnly();
+    void framelessWindowsDragByTitleArea_data();
+    void framelessWindowsDragByTitleArea();
     void gripReportsOffsets();
     void gripCursor();
 };
@@ -52,31 +57,52 @@ void TestSmallWidgets::dialogButtons()
     QVERIFY(!dialog.isVisible());
 }
 
-void TestSmallWidgets::dialogDragsFromTitleOnly()
+void TestSmallWidgets::framelessWindowsDragByTitleArea_data()
 {
-    YesNoDialog dialog(QStringLiteral("拖动"));
-    dialog.move(100, 100);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QTRY_COMPARE(dialog.pos(), QPoint(100, 100));
-    auto *title = dialog.findChild<QWidget *>("title");
-    QVERIFY(title->height() > 10);
-    QVERIFY(title->height() < 250);
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("handle"); // empty: the whole window is the title area
+    QTest::newRow("confirmation") << "confirmation"
+                                  << "title";
+    QTest::newRow("login") << "login" << QString();
+    QTest::newRow("main") << "main"
+                          << "topWidget";
+}
 
-    // Below the title bar: no movement.
-    dragBy(&dialog, QPoint(200, title->height() + 30), QPoint(40, 25), true);
-    QCOMPARE(dialog.pos(), QPoint(100, 100));
+// The three frameless windows share one drag: only a left press in the title area starts it,
+// the window follows until the release, and a move without a press does nothing.
+void TestSmallWidgets::framelessWindowsDragByTitleArea()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, handle);
+    std::unique_ptr<QWidget> w;
+    if (window == "confirmation")
+        w.reset(new YesNoDialog(QStringLiteral("拖动")));
+    else if (window == "login")
+        w.reset(new LoginDialog);
+    else
+        w.reset(new MainWidget);
+    w->move(60, 50);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QTRY_COMPARE(w->pos(), QPoint(60, 50));
+    const int band = handle.isEmpty() ? w->height() : w->findChild<QWidget *>(handle)->height();
+    QVERIFY(band > 10);
 
-    // In the title bar: the dialog follows the pointer.
-    const QPoint press(150, title->height() / 2);
-    dragBy(&dialog, press, QPoint(40, 25), false);
-    QTRY_COMPARE(dialog.pos(), QPoint(140, 125));
-    sendMouse(&dialog, QEvent::MouseButtonRelease, press, Qt::NoButton);
-
-    // After the release, moves do nothing.
-    sendMouse(&dialog, QEvent::MouseMove, press + QPoint(70, 70), Qt::LeftButton);
+    // Before any press: no jump.
+    sendMouse(w.get(), QEvent::MouseMove, QPoint(150, 30), Qt::LeftButton);
     QCoreApplication::processEvents();
-    QCOMPARE(dialog.pos(), QPoint(140, 125));
+    QCOMPARE(w->pos(), QPoint(60, 50));
+    if (band + 30 < w->height()) { // below the title area: no movement
+        dragBy(w.get(), QPoint(200, band + 30), QPoint(40, 25), true);
+        QCOMPARE(w->pos(), QPoint(60, 50));
+    }
+    const QPoint press(150, band / 2);
+    dragBy(w.get(), press, QPoint(40, 25), false);
+    QTRY_COMPARE(w->pos(), QPoint(100, 75));
+    sendMouse(w.get(), QEvent::MouseButtonRelease, press, Qt::NoButton);
+    sendMouse(w.get(), QEvent::MouseMove, press + QPoint(70, 70), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QCOMPARE(w->pos(), QPoint(100, 75));
 }
 
 void TestSmallWidgets::gripReportsOffsets()

@@ -19,6 +19,28 @@
 namespace {
 
 const int waitMs = 60000;
+
+// A user signed in at the lab from outside; the current device is the window's.
+class LabHost : public DeviceHost
+{
+public:
+    LabHost(const DeviceUser &user, MainWidget *window = nullptr) : signedIn(user), window(window)
+    {
+    }
+    DeviceUser user() const override { return signedIn; }
+    DeviceItem *currentDevice() const override
+    {
+        return window ? window->currentDevice() : nullptr;
+    }
+    QString currentDeviceId() const override
+    {
+        return window ? window->currentDeviceId() : QString();
+    }
+    QWidget *toastParent() const override { return window; }
+
+    DeviceUser signedIn;
+    MainWidget *window;
+};
 const QString dev1 = "TVK0000000001";
 const QString dev2 = "TVK0000000002";
 const QString dev3 = "TVK0000000003";
@@ -79,9 +101,10 @@ void TestDeviceLab::boundDevicesWithDiskSpace()
 {
     const DeviceUser user = signIn();
     QCOMPARE(user.userId, 880000001ULL);
-    DeviceHost::setUserSource([user] { return user; });
+    LabHost host(user);
     QWidget window;
     auto *list = new UserDeviceListWidget(&window);
+    list->setHost(&host);
     QSignalSpy finished(list, &UserDeviceListWidget::finished);
     const int logStart = lab_.requestLog().size();
     list->LoadDevices();
@@ -122,11 +145,13 @@ void TestDeviceLab::switchingAndRoutes()
     MainWidget window;
     const DeviceUser user = signIn();
     QVERIFY(user.signedIn);
-    DeviceHost::setUserSource([user] { return user; });
     auto *bound = window.findChild<UserDeviceListWidget *>("userDeviceListWidget");
     auto *local = window.findChild<LocalDeviceListWidget *>("localDeviceListWidget");
     auto *refresh = window.findChild<QPushButton *>("refreshDeviceButton");
     QVERIFY(bound && local && refresh);
+    LabHost host(user, &window);
+    bound->setHost(&host);
+    local->setHost(&host);
     std::unique_ptr<QSettings> settings(openSettingsStore(nullptr));
     auto stored = [&settings] {
         settings->sync();

@@ -36,36 +36,35 @@ QtMessageHandler previousHandler = nullptr;
 
 // Stands in for the main window in the device tests: it counts network errors and can be
 // given a user and a current device.
-class DeviceTestHost : public QObject
+class DeviceTestHost : public DeviceHost
 {
     Q_OBJECT
 
 public:
     DeviceTestHost()
     {
-        DeviceHost::setErrorReceiver(this);
-        DeviceHost::setWindow(&window);
-        DeviceHost::setUserSource([this]() { return user; });
-        DeviceHost::setCurrentDeviceSource([this]() { return current; });
+        connect(this, &DeviceHost::networkError, this,
+                [this](QNetworkReply::NetworkError code) { errors.append(code); });
         window.resize(400, 300);
     }
-    ~DeviceTestHost() override { DeviceHost::reset(); }
 
     void signIn(quint64 userId, const QString &name, const QString &session)
     {
-        user.signedIn = true;
-        user.userId = userId;
-        user.userName = name;
-        user.sessionId = session;
+        user_.signedIn = true;
+        user_.userId = userId;
+        user_.userName = name;
+        user_.sessionId = session;
     }
+    DeviceUser user() const override { return user_; }
+    DeviceItem *currentDevice() const override { return current; }
+    QString currentDeviceId() const override { return current ? current->deviceid : currentId; }
+    QWidget *toastParent() const override { return const_cast<QWidget *>(&window); }
 
-    DeviceUser user;
+    DeviceUser user_;
     DeviceItem *current = nullptr;
+    QString currentId;
     QWidget window;
     QList<QNetworkReply::NetworkError> errors;
-
-public slots:
-    void networkError(QNetworkReply::NetworkError code) { errors.append(code); }
 };
 
 // Answers every request with one canned reply and keeps each request's head.
@@ -133,6 +132,7 @@ QByteArray answer(const QString &id, const QString &ip = "127.0.0.1", int xctl =
 DeviceItem *card(DeviceTestHost &host, quint16 port, bool online, bool local = true)
 {
     auto *item = new DeviceItem(&host.window);
+    item->setHost(&host);
     item->deviceid = "TVK1000A00000000001";
     item->aliasname = "客厅";
     item->isLocal = local;
@@ -188,6 +188,7 @@ public:
     DeviceTestHost host;
     FakeHttpServer server;
     UserDeviceListWidget list{&host.window};
+    bool hosted = (list.setHost(&host), true);
 };
 
 } // namespace
@@ -363,7 +364,7 @@ private slots:
     void boundListLoads()
     {
         BoundFixture f;
-        f.host.user.signedIn = false;
+        f.host.user_.signedIn = false;
         // A trailing "/" on the server address is not doubled.
         qputenv("KELVORA_DEVICE_MANAGER", f.server.origin() + "/");
         QSignalSpy finished(&f.list, &UserDeviceListWidget::finished);
@@ -430,6 +431,7 @@ private slots:
         // A list that goes away (sign-out, window closed) after its query failed but before
         // the reply finished: the reply is released without a second error report.
         auto *list = new UserDeviceListWidget;
+        list->setHost(&f.host);
         const int before = networkManager()->findChildren<QNetworkReply *>().size();
         list->LoadDevices();
         const QList<QNetworkReply *> replies = networkManager()->findChildren<QNetworkReply *>();

@@ -1,0 +1,43 @@
+#ifndef KELVORA_DEVICELISTWIDGET_H
+#define KELVORA_DEVICELISTWIDGET_H
+
+#include <QListWidget>
+#include <QPointer>
+
+class DeviceHost;
+class DeviceItem;
+
+// What the bound and the LAN device lists share: a grid of device cards, the window's host
+// handed on to every card, the empty-list picture whenever the list has no row, and the mark
+// on the current device's card.
+class DeviceListWidget : public QListWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DeviceListWidget(QWidget *parent = nullptr);
+
+    void setHost(DeviceHost *host);
+    DeviceHost *host() const { return deviceHost; }
+
+    // The card of a row, or null.
+    DeviceItem *deviceAt(int row) const;
+    DeviceItem *findDevice(const QString &deviceid) const;
+    // The card with this identifier shows the selection mark, every other card not.
+    void markCurrent(const QString &deviceid);
+
+    static QString emptyStyle();
+    static QString filledStyle();
+
+protected:
+    // A new row at the end with a card for it; the card carries the host and, when it is the
+    // current device, the mark.
+    DeviceItem *appendCard(const QString &deviceid);
+
+private:
+    void updateEmptyLook();
+
+    QPointer<DeviceHost> deviceHost;
+};
+
+#endif
