@@ -74,7 +74,7 @@ bool CloudSite::start(QString *error)
                      .arg(config_.cloudPort);
         return false;
     }
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    thread_ = LabHttp::serve(server_);
     return true;
 }
 

@@ -119,7 +119,7 @@ bool DeviceService::start(QString *error)
         *ports[i] = port;
     }
     for (int i = 0; i < 3; ++i)
-        threads_[i] = std::thread([s = servers[i]] { s->listen_after_bind(); });
+        threads_[i] = LabHttp::serve(*servers[i]);
     return true;
 }
 

@@ -68,7 +68,7 @@ bool Lab::start(QString *error)
                      .arg(config_.accountPort);
         return false;
     }
-    serviceThread_ = std::thread([this] { service_.listen_after_bind(); });
+    serviceThread_ = LabHttp::serve(service_);
     for (auto &d : devices_)
         if (!d->start(error))
             return false;

@@ -301,3 +301,15 @@ void LabHttp::prepare(httplib::Server &server, const QString &place, int threads
             res.set_content("internal error", "text/plain");
         });
 }
+
+std::thread LabHttp::serve(httplib::Server &server)
+{
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread([&server, ended] {
+        server.listen_after_bind();
+        *ended = true;
+    });
+    while (!server.is_running() && !*ended)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return thread;
+}

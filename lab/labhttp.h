@@ -9,6 +9,8 @@
 
 #include <httplib.h>
 
+#include <thread>
+
 // Shared pieces of the lab's HTTP handlers: parameters, JSON and streamed bodies with faults.
 class LabHttp
 {
@@ -39,4 +41,8 @@ public:
     static void setQuiet(bool quiet);
     static bool logging();
     static void prepare(httplib::Server &server, const QString &place, int threads = 16);
+    // Runs a bound server's accept loop on a new thread and returns once the loop runs (or has
+    // already ended). httplib's stop() does nothing before the loop has started, and the loop
+    // would then never end: a start that fails right after binding hung in the join.
+    static std::thread serve(httplib::Server &server);
 };
