@@ -171,6 +171,18 @@ int UpdateTask(int kind, const QString &taskId, qint64 bytesCompleted, qint64 by
     return 0;
 }
 
+int UpdateTaskLocalPath(int kind, const QString &taskId, const QString &localPath)
+{
+    QSqlQuery query;
+    query.prepare(QStringLiteral("UPDATE %1 SET local_path = ? WHERE task_id = ?")
+                      .arg(QLatin1String(tableOf(kind))));
+    query.addBindValue(localPath);
+    query.addBindValue(taskId);
+    if (!query.exec())
+        qDebug("query failed: %s", errorText(query).constData());
+    return 0;
+}
+
 namespace {
 
 // Runs a prepared or plain statement and hands each row to read; logs and gives no rows on

@@ -57,6 +57,8 @@ int DeleteTask(int kind, const QString &taskId);
 // kind 1 upload, any other value download. Always 0.
 int UpdateTask(int kind, const QString &taskId, qint64 bytesCompleted, qint64 bytesTotal,
                int status);
+// kind 1 upload, any other value download. Always 0.
+int UpdateTaskLocalPath(int kind, const QString &taskId, const QString &localPath);
 // The device's transfers that are not complete (status != 3); kind 1 upload, else download.
 QList<TaskRecord> LoadTasks(int kind, const QString &deviceId);
 

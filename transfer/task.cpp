@@ -1,0 +1,499 @@
+#include "transfer/task.h"
+
+#include "app/networkmanager.h"
+#include "device/devicerecord.h"
+#include "transfer/savename.h"
+#include "transfer/transferurls.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QHttpMultiPart>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMetaEnum>
+#include <QNetworkAccessManager>
+#include <QTimer>
+
+#include <limits>
+#include <memory>
+
+namespace {
+
+const qint64 sharedBufferSize = 1024 * 1024;
+// What Qt may hold of a download before it is written: a slow disk must not make it buffer
+// the file in memory.
+const qint64 readBufferSize = 4 * sharedBufferSize;
+// A request that moves no byte for this long is ended as failed, so the queue goes on.
+const int stallTicks = 60 * 1000 / SpeedWindow::intervalMs;
+// Only the start of an upload's answer is looked at.
+const int answerLimit = 64 * 1024;
+
+// One read buffer for all downloads: they all run on the GUI thread, never at the same time.
+char *sharedBuffer()
+{
+    static std::unique_ptr<char[]> buffer(new char[sharedBufferSize]);
+    return buffer.get();
+}
+
+const char *errorName(QNetworkReply::NetworkError code)
+{
+    const char *name = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(code);
+    return name ? name : "UnknownError";
+}
+
+} // namespace
+
+Task::Task(int kind, QObject *parent)
+    : QObject(parent), id_(QUuid::createUuid()), kind_(kind),
+      createTime_(QDateTime::currentDateTime())
+{
+    init();
+}
+
+Task::Task(int kind, const QUuid &id, const QString &deviceId, const QString &remotePath,
+           const QString &localPath, qint64 bytesCompleted, qint64 bytesTotal, int status,
+           const QDateTime &createTime, QObject *parent)
+    : QObject(parent), id_(id), kind_(kind), deviceId_(deviceId), remotePath_(remotePath),
+      localPath_(localPath), bytesCompleted_(bytesCompleted), bytesTotal_(bytesTotal),
+      status_(status), createTime_(createTime)
+{
+    init();
+}
+
+void Task::init()
+{
+    speedTimer = new QTimer(this);
+    connect(speedTimer, &QTimer::timeout, this, &Task::updateSpeed);
+    progressClock.start();
+}
+
+Task::~Task()
+{
+    qDebug() << "delete task!" << localPath_;
+    // No signal of the reply reaches a task that is going away.
+    if (QNetworkReply *running = takeReply()) {
+        running->abort();
+        running->deleteLater();
+    }
+    closeOutput();
+}
+
+QNetworkReply *Task::takeReply()
+{
+    QNetworkReply *taken = reply;
+    reply = nullptr;
+    if (taken)
+        taken->disconnect(this);
+    return taken;
+}
+
+bool Task::start()
+{
+    if (status_ == Running)
+        return false;
+    startBytes = bytesCompleted_;
+    progressClock.restart();
+    const DeviceRecord *device = deviceSource ? deviceSource() : nullptr;
+    if (!device)
+        return false;
+    replyCode = QNetworkReply::NoError;
+    failure.clear();
+    headersSeen = false;
+    bodyWanted = true;
+    answer.clear();
+    if (kind_ == Download)
+        startDownload(*device);
+    else
+        startUpload(*device);
+    return false;
+}
+
+void Task::startDownload(const DeviceRecord &device)
+{
+    const QString folder = QFileInfo(localPath_).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        fail(QStringLiteral("cannot create folder ") + folder);
+        return;
+    }
+    // The temporary file is the truth about what has arrived: the stored count can be behind
+    // it (the program was killed after writing) or, after a power loss, ahead of it.
+    qint64 offset = qMax<qint64>(0, PartFile::lengthOf(tempPath()));
+    if (bytesTotal_ > 0 && offset > bytesTotal_)
+        offset = 0;
+    if (offset != bytesCompleted_)
+        qDebug("resume at %lld, the temporary file's length (stored %lld)", offset,
+               bytesCompleted_);
+    if (!outputFile.open(tempPath(), offset) || (offset > 0 && !outputFile.sync())) {
+        fail(QStringLiteral("cannot open ") + tempPath() + QStringLiteral(": ") +
+             outputFile.errorString());
+        closeOutput();
+        return;
+    }
+    bytesCompleted_ = startBytes = offset;
+    if (bytesTotal_ > 0 && offset == bytesTotal_) {
+        // Everything arrived before; only the rename is missing.
+        began();
+        speedTimer->stop();
+        completeDownload();
+        return;
+    }
+
+    const QString url = TransferUrls::download(device, remotePath_);
+    QNetworkRequest request(TransferUrls::toUrl(url));
+    if (bytesCompleted_ > 0)
+        request.setRawHeader("Range", TransferUrls::rangeHeader(bytesCompleted_));
+    qDebug() << "download:" << url;
+    reply = networkManager()->get(request);
+    if (!reply) {
+        closeOutput();
+        return;
+    }
+    reply->setReadBufferSize(readBufferSize);
+    connect(reply, &QNetworkReply::finished, this, &Task::RequestFinished);
+    connect(reply, &QNetworkReply::readyRead, this, &Task::OnReadyRead);
+    connect(reply, &QNetworkReply::errorOccurred, this, &Task::OnReplyError);
+    connect(reply, &QNetworkReply::metaDataChanged, this, &Task::OnReplyMetaDataChanged);
+    began();
+}
+
+void Task::startUpload(const DeviceRecord &device)
+{
+    // An upload always sends the whole file.
+    startBytes = bytesCompleted_ = 0;
+    auto file = std::make_unique<QFile>(localPath_);
+    if (!file->open(QIODevice::ReadOnly)) {
+        fail(QStringLiteral("cannot read ") + localPath_ + QStringLiteral(": ") +
+             file->errorString());
+        return;
+    }
+    bytesTotal_ = file->size();
+
+    auto *body = new QHttpMultiPart(QHttpMultiPart::FormDataType);
+    body->setBoundary(TransferUrls::boundary);
+    QHttpPart part;
+    part.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/octet-stream"));
+    part.setHeader(QNetworkRequest::ContentDispositionHeader,
+                   QByteArray("form-data; name=\"file\""));
+    part.setBodyDevice(file.get());
+    file.release()->setParent(body);
+    body->append(part);
+
+    const QString url = TransferUrls::upload(device, remotePath_, localPath_);
+    QNetworkRequest request(TransferUrls::toUrl(url));
+    request.setRawHeader("Content-Type",
+                         QByteArray("multipart/form-data; boundary=") + TransferUrls::boundary);
+    qDebug() << "upload:" << url;
+    reply = networkManager()->post(request, body);
+    if (!reply) {
+        delete body;
+        return;
+    }
+    body->setParent(reply);
+    connect(reply, &QNetworkReply::uploadProgress, this, &Task::setProgress);
+    connect(reply, &QNetworkReply::finished, this, &Task::RequestFinished);
+    connect(reply, &QNetworkReply::errorOccurred, this, &Task::OnReplyError);
+    // The answer is small; anything beyond its start is read and dropped.
+    connect(reply, &QNetworkReply::readyRead, this, [this] {
+        if (!reply)
+            return;
+        const QByteArray data = reply->readAll();
+        answer.append(data.left(answerLimit - answer.size()));
+    });
+    began();
+}
+
+void Task::began()
+{
+    idleFrom = bytesCompleted_;
+    idleTicks = 0;
+    setStatus(Running);
+    speedSamples.clear();
+    speedTimer->start(SpeedWindow::intervalMs);
+}
+
+bool Task::pause()
+{
+    if (status_ == Running && reply) {
+        // The request ends at once; its end sets Paused.
+        reply->abort();
+        return true;
+    }
+    if (status_ == Queued) {
+        setStatus(Paused);
+        return true;
+    }
+    return false;
+}
+
+bool Task::queue()
+{
+    setStatus(Queued);
+    return true;
+}
+
+void Task::discard()
+{
+    pause();
+    closeOutput();
+    if (kind_ == Download)
+        QFile::remove(tempPath());
+}
+
+int Task::speed() const
+{
+    if (status_ != Running || bytesCompleted_ >= bytesTotal_)
+        return 0;
+    return int(qMin<qint64>(speedSamples.rate(), std::numeric_limits<int>::max()));
+}
+
+bool Task::syncProgress()
+{
+    return outputFile.sync();
+}
+
+void Task::setProgress(qint64 bytesSent, qint64 bytesTotal)
+{
+    if (bytesSent <= 0)
+        return;
+    // bytesSent counts the whole form; the file's bytes are what remains after the form's
+    // own lines, so the count ends exactly at the file's size.
+    const qint64 overhead = bytesTotal > 0 ? qMax<qint64>(0, bytesTotal - bytesTotal_) : 0;
+    bytesCompleted_ = qBound<qint64>(0, bytesSent - overhead, bytesTotal_);
+    progressed();
+}
+
+void Task::progressed()
+{
+    if (progressClock.elapsed() > 1000 || (bytesTotal_ > 0 && bytesCompleted_ >= bytesTotal_)) {
+        emit UpdateProgress(this);
+        progressClock.restart();
+    }
+}
+
+void Task::OnReplyMetaDataChanged()
+{
+    if (!reply || headersSeen)
+        return;
+    const int code = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (code == 0)
+        return;
+    headersSeen = true;
+    if (code == 206) {
+        const TransferUrls::ContentRange range =
+            TransferUrls::parseContentRange(reply->rawHeader("Content-Range"));
+        if (range.first >= 0 && range.first != startBytes) {
+            fail(QStringLiteral("the device sent bytes from %1, asked from %2")
+                     .arg(range.first)
+                     .arg(startBytes));
+            return;
+        }
+        if (range.total >= 0 && range.total != bytesTotal_)
+            bytesTotal_ = range.total;
+    } else if (code == 200) {
+        // The whole file, whatever was asked: what is in the temporary file goes.
+        if (startBytes > 0) {
+            qDebug("range not honoured, download starts over");
+            if (!outputFile.restart()) {
+                fail(QStringLiteral("cannot restart ") + tempPath() + QStringLiteral(": ") +
+                     outputFile.errorString());
+                return;
+            }
+            startBytes = bytesCompleted_ = 0;
+        }
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() != bytesTotal_)
+            bytesTotal_ = length.toLongLong();
+    } else {
+        // An error page: Qt reports the status as an error, its text is no file data.
+        bodyWanted = false;
+    }
+}
+
+void Task::OnReadyRead()
+{
+    if (!reply)
+        return;
+    if (!headersSeen)
+        OnReplyMetaDataChanged();
+    const qint64 available = reply->bytesAvailable();
+    if (available <= 0 || !outputFile.isOpen())
+        return;
+    if (!bodyWanted) {
+        reply->skip(available);
+        return;
+    }
+    char *buffer = sharedBuffer();
+    qint64 done = 0;
+    while (done < available) {
+        const qint64 got = reply->read(buffer, qMin(available - done, sharedBufferSize));
+        if (got <= 0)
+            break;
+        const bool written = outputFile.write(buffer, got);
+        bytesCompleted_ = outputFile.size();
+        if (!written) {
+            fail(QStringLiteral("cannot write ") + tempPath() + QStringLiteral(": ") +
+                 outputFile.errorString());
+            return;
+        }
+        done += got;
+    }
+    progressed();
+}
+
+void Task::OnReplyError(QNetworkReply::NetworkError code)
+{
+    qDebug("task, NetWork err: %s", errorName(code));
+    replyCode = code;
+    emit replyError(code);
+}
+
+void Task::fail(const QString &reason)
+{
+    qDebug("task failed: %s", qUtf8Printable(reason));
+    if (failure.isEmpty())
+        failure = reason;
+    if (reply && status_ == Running) {
+        // The request's end sets Failed.
+        reply->abort();
+        return;
+    }
+    closeOutput();
+    setStatus(Failed);
+}
+
+void Task::RequestFinished()
+{
+    speedTimer->stop();
+    QNetworkReply *finished = reply;
+    if (!finished)
+        return;
+    const QNetworkReply::NetworkError error =
+        finished->error() != QNetworkReply::NoError ? finished->error() : replyCode;
+    if (kind_ == Download) {
+        // What arrived before the end is good data, also when the end was an error.
+        if (failure.isEmpty())
+            OnReadyRead();
+        takeReply();
+        finishDownload(error);
+    } else {
+        takeReply();
+        finishUpload(finished, error);
+    }
+    finished->deleteLater();
+}
+
+void Task::finishDownload(QNetworkReply::NetworkError error)
+{
+    // What was written is on the disk before the count is announced and stored.
+    if (!outputFile.sync() && failure.isEmpty())
+        failure = QStringLiteral("cannot write ") + tempPath() + QStringLiteral(": ") +
+                  outputFile.errorString();
+    if (!failure.isEmpty()) {
+        closeOutput();
+        setStatus(Failed);
+    } else if (error == QNetworkReply::OperationCanceledError) {
+        closeOutput();
+        setStatus(Paused);
+    } else if (error != QNetworkReply::NoError) {
+        qDebug("task err %s", errorName(error));
+        closeOutput();
+        setStatus(Failed);
+    } else if (bytesCompleted_ < bytesTotal_) {
+        // The connection closed early without an error: resumable from here.
+        qDebug("task err: the answer ended at %lld of %lld bytes", bytesCompleted_, bytesTotal_);
+        closeOutput();
+        setStatus(Failed);
+    } else {
+        completeDownload();
+    }
+}
+
+void Task::completeDownload()
+{
+    bytesTotal_ = qMax(bytesTotal_, bytesCompleted_);
+    bool clash = false;
+    bool moved = outputFile.moveTo(localPath_, &clash);
+    QString target = localPath_;
+    // A file of the final name appeared meanwhile: the next free name, never over it.
+    for (int attempt = 0; !moved && clash && attempt < 100; ++attempt) {
+        const QFileInfo info(localPath_);
+        target = SaveName::nextFree(info.absolutePath(), info.fileName());
+        moved = outputFile.moveTo(target, &clash);
+    }
+    if (!moved) {
+        qDebug("task err: cannot rename %s: %s", qUtf8Printable(tempPath()),
+               qUtf8Printable(outputFile.errorString()));
+        closeOutput();
+        setStatus(Failed);
+        return;
+    }
+    if (target != localPath_) {
+        qDebug("saved as %s, the name was taken", qUtf8Printable(target));
+        localPath_ = target;
+        emit localPathChanged(this);
+    }
+    emit UpdateProgress(this);
+    setStatus(Complete);
+    qDebug("task finish!");
+}
+
+void Task::finishUpload(QNetworkReply *finished, QNetworkReply::NetworkError error)
+{
+    if (finished->isOpen())
+        answer.append(finished->read(answerLimit - answer.size()));
+    if (!failure.isEmpty()) {
+        setStatus(Failed);
+        return;
+    }
+    if (error == QNetworkReply::OperationCanceledError) {
+        setStatus(Paused);
+        return;
+    }
+    if (error != QNetworkReply::NoError) {
+        qDebug("task err %s", errorName(error));
+        setStatus(Failed);
+        return;
+    }
+    // A device that took the request but not the file says so in its answer.
+    const QJsonObject result = QJsonDocument::fromJson(answer).object();
+    if (result.contains(QLatin1String("rtn")) &&
+        result.value(QLatin1String("rtn")).toInt(-1) != 0) {
+        qDebug("task err: the device refused the file: %s", answer.left(200).constData());
+        setStatus(Failed);
+        return;
+    }
+    bytesCompleted_ = bytesTotal_;
+    emit UpdateProgress(this);
+    setStatus(Complete);
+    qDebug("task finish!");
+}
+
+void Task::updateSpeed()
+{
+    speedSamples.add(bytesCompleted_);
+    if (status_ != Running || !reply)
+        return;
+    if (bytesCompleted_ != idleFrom) {
+        idleFrom = bytesCompleted_;
+        idleTicks = 0;
+    } else if (++idleTicks >= stallTicks) {
+        fail(QStringLiteral("no data for %1 s").arg(stallTicks * SpeedWindow::intervalMs / 1000));
+        return;
+    }
+    // Writing on after the file's folder went away would lose everything at the end.
+    if (kind_ == Download && outputFile.isOpen() && !outputFile.isReachable())
+        fail(QStringLiteral("the temporary file is gone: ") + tempPath());
+}
+
+void Task::setStatus(int status)
+{
+    status_ = status;
+    emit StateChanged(this);
+}
+
+void Task::closeOutput()
+{
+    outputFile.sync();
+    outputFile.close();
+}
