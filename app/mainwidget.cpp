@@ -18,6 +18,7 @@
 #include "platform/settingsstore.h"
 #include "platform/singleinstance.h"
 #include "store/database.h"
+#include "transfer/taskmanager.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -100,9 +101,10 @@ MainWidget::MainWidget(QWidget *parent) : QWidget(parent), ui(new Ui::MainWidget
 
 MainWidget::~MainWidget()
 {
-    // Stopping the sync helper and saveAll of the task manager join here when their classes
-    // land.
+    // Stopping the sync helper joins here when its class lands.
     userMgr->Uninit();
+    // Also reached on SIGTERM, SIGINT and SIGHUP, which end the event loop normally.
+    taskManager->saveAll();
     // The dialog holds a pointer to the user manager: it goes first.
     delete loginDialog;
     delete userMgr;
@@ -613,7 +615,12 @@ void MainWidget::openDatabase()
 
 void MainWidget::createManagers(const QString &version)
 {
-    // filled when the task manager lands: taskManager (parent this)
+    taskManager =
+        new TaskManager([this]() -> const DeviceRecord * { return currentDevice(); }, this);
+    connect(this, &MainWidget::currentDeviceChanged, taskManager,
+            &TaskManager::OnCurrentDeviceChanged);
+    connect(taskManager, &TaskManager::networkError, this, &MainWidget::networkError);
+    taskManager->loadTasks();
     userMgr = new UserMgr;
     userMgr->Init(version, 81);
 }
@@ -664,9 +671,12 @@ void MainWidget::connectLaterParts()
     });
     connect(ui->userDeviceListWidget, &UserDeviceListWidget::finished, this,
             &MainWidget::restoreCurrentDevice);
+    connect(taskManager, &TaskManager::addOneTask, this, &MainWidget::OnAddOneTask);
+    connect(taskManager, &TaskManager::UpdateProgress, this, &MainWidget::OnUpdateTaskInfo);
+    connect(taskManager, &TaskManager::StateChanged, this, &MainWidget::OnTaskChanged);
     // filled as the classes land: the file lists'
-    // downloadItem/removeItem, createDirButton -> mkDir(), taskManager's signals, the
-    // transfer lists' deleteTask, pause-all
+    // downloadItem/removeItem, createDirButton -> mkDir(), taskManager's taskReset and the
+    // finished-transfer toast, the transfer lists' deleteTask, pause-all
 }
 
 bool MainWidget::isSignedIn() const

@@ -18,6 +18,7 @@ class QMenu;
 class QSettings;
 class ResizeLabel;
 class Task;
+class TaskManager;
 class UserMgr;
 class WindowDeviceHost;
 struct UserIdentity;
@@ -131,7 +132,8 @@ private:
     QLabel *deviceNameLabel = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
     ResizeLabel *resizeGrip = nullptr;
-    // taskManager and syncProcess join when their classes land.
+    // syncProcess joins when its class lands.
+    TaskManager *taskManager = nullptr;
     LoginDialog *loginDialog = nullptr;
     UserMgr *userMgr = nullptr;
     UserIdentity *identity = nullptr;

@@ -6,6 +6,7 @@
 #include "device/localdevicelistwidget.h"
 #include "device/userdevicelistwidget.h"
 #include "platform/settingsstore.h"
+#include "store/database.h"
 #include "tests/support/httpsync.h"
 #include "tests/support/labprocess.h"
 
@@ -159,6 +160,11 @@ void TestDeviceLab::switchingAndRoutes()
     };
     QCOMPARE(stored(), QString());
 
+    // A transfer stored by an earlier run goes on once its device is current again.
+    const QString saved = QDir::tempPath() + "/saved/8MB.bin";
+    AddTask(0, QUuid::createUuid(), dev1, "/media/sda1/大文件 8MB.bin", saved, 0, 8 << 20, 1,
+            QDateTime::currentDateTime());
+
     QSignalSpy changed(&window, &MainWidget::currentDeviceChanged);
     QSignalSpy finished(bound, &UserDeviceListWidget::finished);
     bound->LoadDevices();
@@ -168,6 +174,10 @@ void TestDeviceLab::switchingAndRoutes()
     DeviceItem *current = window.currentDevice();
     QVERIFY(current && current->deviceid == dev1 && !current->isLocal && current->selected);
     QCOMPARE(stored(), dev1);
+    QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(saved).size(), 8 << 20, waitMs);
+    QFile got(saved), original(lab_.device(dev1).value("root").toString() + "/sda1/大文件 8MB.bin");
+    QVERIFY(got.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+    QVERIFY(got.readAll() == original.readAll());
 
     // Relay route: the request goes to the relay port, and the relay's log line shows it
     // forwarded to the device's query service with x-qm-* and the user query intact.
