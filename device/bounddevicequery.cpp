@@ -1,9 +1,9 @@
 #include "device/bounddevicequery.h"
 
 #include "device/jsonnumbers.h"
+#include "device/untrustedjson.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QUrl>
@@ -38,11 +38,10 @@ QNetworkRequest BoundDeviceQuery::request(const QString &serverBase, const Devic
 BoundDeviceQuery::Reply BoundDeviceQuery::parse(const QByteArray &body)
 {
     Reply reply;
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    const std::optional<QJsonObject> parsed = UntrustedJson::parseObject(body);
+    if (!parsed)
         return reply;
-    const QJsonObject object = document.object();
+    const QJsonObject &object = *parsed;
     const QJsonValue ret = object.value(QLatin1String("ret"));
     if (!ret.isDouble() || ret.toDouble() != 0)
         return reply;

@@ -4,6 +4,7 @@
 #include "app/networkmanager.h"
 #include "device/devicehost.h"
 #include "device/deviceurls.h"
+#include "device/plaintooltip.h"
 #include "device/replyholder.h"
 #include "device/usbinfo.h"
 
@@ -16,6 +17,8 @@ DeviceItem::DeviceItem(QWidget *parent) : QWidget(parent), ui(new Ui::DeviceItem
 {
     ui->setupUi(this);
     ui->flagLabel->hide();
+    // The name comes from the box or the server.
+    ui->nameLabel->setTextFormat(Qt::PlainText);
 }
 
 DeviceItem::~DeviceItem()
@@ -39,11 +42,20 @@ QString DeviceItem::userQuery() const
     return DeviceUrls::userQuery(user());
 }
 
-QNetworkReply *DeviceItem::send(const QString &url, bool reportErrors)
+QNetworkReply *DeviceItem::send(const QString &url, bool reportErrors,
+                                const ReplyHolder::Limits &limits)
 {
-    QNetworkReply *reply = networkManager()->get(QNetworkRequest(DeviceUrls::toUrl(url)));
-    if (reportErrors && deviceHost)
-        connect(reply, &QNetworkReply::errorOccurred, deviceHost.data(), &DeviceHost::networkError);
+    QNetworkRequest request(DeviceUrls::toUrl(url));
+    // Qt would inflate a compressed body whole, before any cap could see it.
+    request.setRawHeader(QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("identity"));
+    QNetworkReply *reply = networkManager()->get(request);
+    ReplyHolder::limit(reply, limits);
+    if (reportErrors && deviceHost) {
+        DeviceHost *host = deviceHost.data();
+        ReplyHolder::forwardError(reply, host, [host](QNetworkReply::NetworkError code) {
+            emit host->networkError(code);
+        });
+    }
     return reply;
 }
 
@@ -59,8 +71,16 @@ QNetworkReply *DeviceItem::requestFileList(int type, int start, int count)
 
 QNetworkReply *DeviceItem::requestFileData(const QString &path, int order, quint64 size)
 {
-    // Failed thumbnails stay silent.
-    return send(DeviceUrls::fileData(*this, user(), path, order, size), order != 1);
+    // Failed thumbnails stay silent. A whole picture may be large and slow through the relay:
+    // it may take as long as it keeps moving, up to the size the listing gave.
+    ReplyHolder::Limits limits = ReplyHolder::defaultLimits();
+    if (order != 1) {
+        const quint64 ceiling = 512ULL << 20;
+        limits.maxBytes = qint64(qBound(quint64(limits.maxBytes), size + (1ULL << 20), ceiling));
+        limits.idleMs = limits.timeoutMs;
+        limits.timeoutMs = 0;
+    }
+    return send(DeviceUrls::fileData(*this, user(), path, order, size), order != 1, limits);
 }
 
 QNetworkReply *DeviceItem::requestRealVideo(int type, int seriesid, int start, int count)
@@ -102,7 +122,7 @@ void DeviceItem::updateStatus()
         ui->iconLabel->setPixmap(QPixmap(QStringLiteral(":/image/device_offline.png")));
         ui->sizeLabel->setText(tr("未知大小"));
     }
-    setToolTip(aliasname);
+    setToolTip(plainToolTip(aliasname));
 }
 
 void DeviceItem::setSelected(bool on)
@@ -123,12 +143,15 @@ QString DeviceItem::formatDiskSize(quint64 bytes)
 
 void DeviceItem::loadDiskInfoFinished()
 {
-    if (!diskInfoReply || diskInfoReply->error() != QNetworkReply::NoError) {
+    const QNetworkReply::NetworkError error = ReplyHolder::error(diskInfoReply);
+    if (error == QNetworkReply::TimeoutError) {
+        ui->sizeLabel->setText(tr("查询超时"));
+    } else if (error != QNetworkReply::NoError) {
         ui->sizeLabel->setText(tr("查询失败"));
     } else if (const auto info = UsbInfo::parse(diskInfoReply->readAll())) {
         const QString text = info->sizeText();
         ui->sizeLabel->setText(text);
-        setToolTip(tr("设备: %1\n硬盘: %2").arg(aliasname, text));
+        setToolTip(plainToolTip(tr("设备: %1\n硬盘: %2").arg(aliasname, text)));
     }
     ReplyHolder::release(diskInfoReply);
 }

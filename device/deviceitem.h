@@ -3,6 +3,7 @@
 
 #include "device/devicehost.h"
 #include "device/devicerecord.h"
+#include "device/replyholder.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -58,7 +59,9 @@ protected:
     void leaveEvent(QEvent *event) override;
 
 private:
-    QNetworkReply *send(const QString &url, bool reportErrors);
+    // Every request is limited (size, time); errors reach the window as they read to the user.
+    QNetworkReply *send(const QString &url, bool reportErrors,
+                        const ReplyHolder::Limits &limits = ReplyHolder::defaultLimits());
     DeviceUser user() const;
 
     Ui::DeviceItem *ui;

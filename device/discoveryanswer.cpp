@@ -1,8 +1,8 @@
 #include "device/discoveryanswer.h"
 
 #include "device/jsonnumbers.h"
+#include "device/untrustedjson.h"
 
-#include <QJsonDocument>
 #include <QJsonObject>
 
 QByteArray DiscoveryAnswer::request()
@@ -12,11 +12,10 @@ QByteArray DiscoveryAnswer::request()
 
 std::optional<DiscoveryAnswer> DiscoveryAnswer::parse(const QByteArray &payload)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    const std::optional<QJsonObject> parsed = UntrustedJson::parseObject(payload, maxBytes);
+    if (!parsed)
         return std::nullopt;
-    const QJsonObject object = document.object();
+    const QJsonObject &object = *parsed;
     for (const char *key : {"id", "ip", "xctl_port", "mps_port", "http_port"}) {
         if (!object.contains(QLatin1String(key)))
             return std::nullopt;

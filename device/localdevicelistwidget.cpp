@@ -57,6 +57,10 @@ void LocalDeviceListWidget::readyRead()
 {
     while (socket->hasPendingDatagrams()) {
         const qint64 size = socket->pendingDatagramSize();
+        if (size > DiscoveryAnswer::maxBytes) {
+            socket->readDatagram(nullptr, 0); // drops it
+            continue;
+        }
         QByteArray payload(int(qMax<qint64>(size, 0)), Qt::Uninitialized);
         const qint64 read = socket->readDatagram(payload.data(), payload.size());
         if (read < 0)

@@ -1,10 +1,10 @@
 #include "device/usbinfo.h"
 
 #include "device/jsonnumbers.h"
+#include "device/untrustedjson.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <limits>
 
@@ -38,11 +38,10 @@ QString UsbInfo::sizeText() const
 
 std::optional<UsbInfo> UsbInfo::parse(const QByteArray &body)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    const std::optional<QJsonObject> parsed = UntrustedJson::parseObject(body);
+    if (!parsed)
         return std::nullopt;
-    const QJsonObject object = document.object();
+    const QJsonObject &object = *parsed;
     const QJsonValue rtn = object.value(QLatin1String("rtn"));
     if (!rtn.isDouble() || rtn.toDouble() != 0)
         return std::nullopt;

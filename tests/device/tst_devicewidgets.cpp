@@ -7,6 +7,7 @@
 #include "device/deviceitem.h"
 #include "device/deviceselection.h"
 #include "device/localdevicelistwidget.h"
+#include "device/replyholder.h"
 #include "device/userdevicelistwidget.h"
 
 #include <QJsonDocument>
@@ -15,6 +16,7 @@
 #include <QNetworkDatagram>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTextDocument>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -83,6 +85,7 @@ public:
     QByteArray target(int i) const { return heads.value(i).split(' ').value(1); }
 
     QByteArray reply = "{}";
+    bool silent = false; // keeps every request waiting
     QList<QByteArray> heads;
 
 private:
@@ -93,6 +96,8 @@ private:
             return;
         heads.append(socket->read(end));
         socket->readAll();
+        if (silent)
+            return;
         socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
                       "Content-Length: " +
                       QByteArray::number(reply.size()) + "\r\n\r\n" + reply);
@@ -103,6 +108,28 @@ private:
 QLabel *label(const QWidget *card, const char *name)
 {
     return card->findChild<QLabel *>(name);
+}
+
+// What a reader sees of a text Qt may take for markup.
+QString asShown(const QString &text, bool markup)
+{
+    if (!markup)
+        return text;
+    QTextDocument document;
+    document.setHtml(text);
+    return document.toPlainText();
+}
+
+QString shownText(const QLabel *label)
+{
+    return asShown(label->text(),
+                   label->textFormat() == Qt::RichText ||
+                       (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text())));
+}
+
+QString shownTip(const QWidget *widget)
+{
+    return asShown(widget->toolTip(), Qt::mightBeRichText(widget->toolTip()));
 }
 
 // A card's record and name label in one line.
@@ -324,6 +351,39 @@ private slots:
         QCOMPARE(host.errors,
                  QList<QNetworkReply::NetworkError>{QNetworkReply::ConnectionRefusedError});
         QCOMPARE(doubleErrorReports, QStringList());
+    }
+
+    // A box that never answers: its card says the query timed out, and so does the toast of
+    // the current device. Its name, markup or not, shows as typed on the card and in the tips.
+    void untrustedBox()
+    {
+        const ReplyHolder::Limits saved = ReplyHolder::defaultLimits();
+        ReplyHolder::Limits quick = saved;
+        quick.timeoutMs = 300;
+        ReplyHolder::setDefaultLimits(quick);
+        DeviceTestHost host;
+        FakeHttpServer server;
+        server.silent = true;
+        DeviceItem *item = host.current = card(host, server.serverPort(), true);
+        item->aliasname = "<b>客厅</b><img src=x>";
+        item->updateStatus();
+        host.window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!item->diskInfoReply, waitMs);
+        ReplyHolder::setDefaultLimits(saved);
+        QCOMPARE(label(item, "sizeLabel")->text(), "查询超时");
+        QCOMPARE(host.errors, QList<QNetworkReply::NetworkError>{QNetworkReply::TimeoutError});
+        QCOMPARE(shownText(label(item, "nameLabel")), "<b>客厅</b><img src=x>（在线）");
+        QCOMPARE(shownTip(item), "<b>客厅</b><img src=x>");
+        // A compressed body would be inflated before any cap saw it: the box is asked for none.
+        QVERIFY2(server.heads.value(0).contains("\r\nAccept-Encoding: identity"),
+                 server.heads.value(0).constData());
+
+        server.silent = false;
+        server.reply = R"({"rtn":0,"disklist":[{"Partitionlist":[{"size":2048,"used":0}]}]})";
+        host.window.hide();
+        host.window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(!item->diskInfoReply, waitMs);
+        QCOMPARE(shownTip(item), "设备: <b>客厅</b><img src=x>\n硬盘: 2KB可用/2KB");
     }
 
     void requestsAndTheirErrors()
