@@ -23,6 +23,47 @@ bool isReservedWindowsName(const QString &name)
 
 const int maxComponentLength = 120;
 
+QByteArray percentEncoded(const QString &text)
+{
+    return QUrl::toPercentEncoding(text, QByteArray(), QByteArrayLiteral(".~"));
+}
+
+bool isLoneSurrogate(const QString &text, int i)
+{
+    const QChar c = text.at(i);
+    if (c.isHighSurrogate())
+        return i + 1 == text.size() || !text.at(i + 1).isLowSurrogate();
+    return c.isLowSurrogate() && (i == 0 || !text.at(i - 1).isHighSurrogate());
+}
+
+// UTF-8 has no form for an unpaired surrogate (it would become "?" like any other): such a unit
+// is written "%uD800". Valid text never yields "%u", as '%' itself is encoded.
+QByteArray encodeUnits(const QString &deviceid)
+{
+    if (deviceid.isValidUtf16())
+        return percentEncoded(deviceid);
+    QByteArray encoded;
+    int run = 0;
+    for (int i = 0; i < deviceid.size(); ++i) {
+        if (!isLoneSurrogate(deviceid, i))
+            continue;
+        encoded += percentEncoded(deviceid.mid(run, i - run));
+        encoded += "%u" + QByteArray::number(deviceid.at(i).unicode(), 16).toUpper();
+        run = i + 1;
+    }
+    return encoded + percentEncoded(deviceid.mid(run));
+}
+
+// The digest of the shortened form; 0xFF never occurs in UTF-8, so the two kinds of input
+// cannot meet.
+QByteArray digestInput(const QString &deviceid)
+{
+    if (deviceid.isValidUtf16())
+        return deviceid.toUtf8();
+    return QByteArray(1, '\xff') +
+           QByteArray(reinterpret_cast<const char *>(deviceid.utf16()), deviceid.size() * 2);
+}
+
 } // namespace
 
 QString safeDevicePathComponent(const QString &deviceid)
@@ -31,8 +72,7 @@ QString safeDevicePathComponent(const QString &deviceid)
         return QStringLiteral("%");
     // Only letters, digits, '-' and '_' survive; '.', '~' and '%' are encoded too, so no
     // result is "." or "..", ends in a dot, or looks like the shortened form below.
-    QString encoded = QString::fromLatin1(
-        QUrl::toPercentEncoding(deviceid, QByteArray(), QByteArrayLiteral(".~")));
+    QString encoded = QString::fromLatin1(encodeUnits(deviceid));
     if (isReservedWindowsName(encoded))
         encoded = QStringLiteral("%%1")
                       .arg(int(encoded.at(0).toLatin1()), 2, 16, QLatin1Char('0'))
@@ -41,7 +81,7 @@ QString safeDevicePathComponent(const QString &deviceid)
     if (encoded.size() > maxComponentLength) {
         // Long names would overflow file-name limits: a prefix plus a digest of the whole.
         const QByteArray digest =
-            QCryptographicHash::hash(deviceid.toUtf8(), QCryptographicHash::Sha1).toHex();
+            QCryptographicHash::hash(digestInput(deviceid), QCryptographicHash::Sha1).toHex();
         encoded =
             encoded.left(maxComponentLength - 41) + QLatin1Char('~') + QString::fromLatin1(digest);
     }

@@ -1,5 +1,7 @@
 #include "device/devicerecord.h"
 
+#include "device/deviceurls.h"
+
 QString DeviceRecord::routeHost() const
 {
     return isLocal ? intraip : serverip;
@@ -19,7 +21,7 @@ QString DeviceRecord::serviceOrigin(quint16 servicePort) const
 QString DeviceRecord::relayParameters(quint16 servicePort) const
 {
     return QStringLiteral("x-qm-devid=%1&x-qm-pri=1&x-qm-port=%2")
-        .arg(deviceid, QString::number(servicePort));
+        .arg(DeviceUrls::queryValue(deviceid), QString::number(servicePort));
 }
 
 QString DeviceRecord::fallbackName(const QString &deviceid)

@@ -28,7 +28,8 @@ public:
     // "http://host:port" for the given service port, by the address rule.
     QString serviceOrigin(quint16 servicePort) const;
 
-    // "x-qm-devid=..&x-qm-pri=1&x-qm-port=.." telling a relay where to forward.
+    // "x-qm-devid=..&x-qm-pri=1&x-qm-port=.." telling a relay where to forward; the id as a
+    // DeviceUrls::queryValue.
     QString relayParameters(quint16 servicePort) const;
 
     // The name shown when a device has none: 4 characters from index 14 of its identifier,

@@ -19,12 +19,32 @@ QString parameters(std::initializer_list<std::pair<const char *, QString>> list)
 
 } // namespace
 
+QString DeviceUrls::queryValue(const QString &value)
+{
+    QString text;
+    text.reserve(value.size());
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case '%':
+        case '&':
+        case '#':
+        case '+':
+        case ';':
+            text += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+            break;
+        default:
+            text += c;
+        }
+    }
+    return text;
+}
+
 QString DeviceUrls::userQuery(const DeviceUser &user)
 {
     if (!user.signedIn)
         return QStringLiteral("&userid=0&username=0");
     return QStringLiteral("&userid=%1&username=%2")
-        .arg(QString::number(user.userId), user.userName);
+        .arg(QString::number(user.userId), queryValue(user.userName));
 }
 
 QString DeviceUrls::dlnaUrl(const DeviceRecord &device, const QString &opt, const DeviceUser &user)

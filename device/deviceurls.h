@@ -7,12 +7,16 @@
 #include <QString>
 #include <QUrl>
 
-// URL texts of the device's query API. Nothing is encoded here: the texts go out as
-// written and toUrl() lets the URL class encode what a URL cannot carry.
+// URL texts of the device's query API. Values go out as written and toUrl() lets the URL class
+// encode what a URL cannot carry; only the device id and the user name, which come from
+// outside, are kept from adding parameters of their own (see queryValue).
 class DeviceUrls
 {
 public:
     static QString userQuery(const DeviceUser &user);
+    // A value that stays one value: '%', '&', '#', '+' and ';' are percent-encoded, everything
+    // else is left as it is (ordinary ids and names come back byte-identical).
+    static QString queryValue(const QString &value);
 
     static QString dlnaUrl(const DeviceRecord &device, const QString &opt, const DeviceUser &user);
     static QString queryDir(const DeviceRecord &device, const DeviceUser &user, const QString &path,

@@ -141,7 +141,8 @@ private slots:
         unset.intraip = "127.0.0.1";
         row("unset LAN port", DeviceUrls::usbInfo(unset, DeviceUser()),
             "http://127.0.0.1:65535" + tail);
-        // Percent-encoded paths and odd identifiers hold "%1"-like text.
+        // Percent-encoded paths and odd identifiers hold "%1"-like text; the id and the name
+        // have their '%' encoded (as the URL class would have done with these).
         DeviceRecord odd = record(true);
         odd.deviceid = "ID%1%2";
         DeviceUser oddUser;
@@ -149,12 +150,12 @@ private slots:
         oddUser.userName = "%3";
         row("placeholders, querydir",
             DeviceUrls::queryDir(odd, oddUser, "/a%20b/%E4%B8%AD%1", 1, 2),
-            "http://192.168.1.20:18081/dlna.csp?fname=dlna&opt=querydir&x-qm-devid=ID%1%2"
-            "&x-qm-pri=1&x-qm-port=18081&userid=0&username=%3&start=1&count=2"
+            "http://192.168.1.20:18081/dlna.csp?fname=dlna&opt=querydir&x-qm-devid=ID%251%252"
+            "&x-qm-pri=1&x-qm-port=18081&userid=0&username=%253&start=1&count=2"
             "&path=/a%20b/%E4%B8%AD%1");
         row("placeholders, mkdir", DeviceUrls::mkdir(odd, DeviceUser(), "/x%2"),
             "http://192.168.1.20:18081/protocol.csp?fname=storage&opt=recursive_mkdir&resp_t=2"
-            "&x-qm-devid=ID%1%2&x-qm-pri=1&x-qm-port=18081&dirpath=/x%2&userid=0&username=0");
+            "&x-qm-devid=ID%251%252&x-qm-pri=1&x-qm-port=18081&dirpath=/x%2&userid=0&username=0");
 
         row("bound, full", boundList(R"({"deviceid":"TVK1000A00000000001",
             "aliasname":"%E5%AE%A2%E5%8E%85 box","serverip":"127.0.0.1","serverport":18090,
@@ -260,6 +261,30 @@ private slots:
         QCOMPARE(actual, expected);
     }
 
+    // An id or a user name from outside stays one value whatever it holds: a server reading the
+    // query finds each parameter once, with the text as given.
+    void idAndNameStayOneValue()
+    {
+        DeviceRecord device = record(false);
+        device.deviceid = "A&x-qm-port=1#f+;%41";
+        DeviceUser user;
+        user.signedIn = true;
+        user.userId = 5;
+        user.userName = "u&userid=9#;+ %E4 中";
+        const QUrl url = DeviceUrls::toUrl(DeviceUrls::mkdir(device, user, "/a"));
+        const QUrlQuery query(url);
+        QCOMPARE(query.allQueryItemValues("x-qm-devid", QUrl::FullyDecoded),
+                 QStringList{device.deviceid});
+        QCOMPARE(query.allQueryItemValues("username", QUrl::FullyDecoded),
+                 QStringList{user.userName});
+        QCOMPARE(query.allQueryItemValues("x-qm-port"), QStringList{"18081"});
+        QCOMPARE(query.allQueryItemValues("userid"), QStringList{"5"});
+        QCOMPARE(url.fragment(), QString());
+        // Ordinary ids and names are sent as they are.
+        QCOMPARE(DeviceUrls::queryValue("TVK1000A00000000001"), "TVK1000A00000000001");
+        QCOMPARE(DeviceUrls::queryValue("演示 user.name-1_2@x=y"), "演示 user.name-1_2@x=y");
+    }
+
     void pathComponents_data()
     {
         QTest::addColumn<QString>("id");
@@ -292,9 +317,13 @@ private slots:
     {
         QCOMPARE(safeDevicePathComponent("TVK1000A00000000001"), "TVK1000A00000000001");
         QCOMPARE(safeDevicePathComponent("a-b_C9"), "a-b_C9");
-        const QStringList ids = {
-            "a.b",   "a%2Eb", "a/b", "a%2Fb", "..",    "%2E%2E",          "CON",
-            "%43ON", "",      "%",   "a~b",   "a%7Eb", QString(300, 'x'), QString(300, 'x') + 'y'};
+        const QStringList ids = {"a.b", "a%2Eb", "a/b", "a%2Fb", "..", "%2E%2E", "CON", "%43ON", "",
+                                 "%", "a~b", "a%7Eb", QString(300, 'x'), QString(300, 'x') + 'y',
+                                 // Unpaired surrogates (a JSON reply may carry them) differ from
+                                 // each other and from what UTF-8 would make of them.
+                                 QString("a") + QChar(0xD800), QString("a") + QChar(0xDBFF), "a?",
+                                 "a%uD800", QString(300, 'x') + QChar(0xD800),
+                                 QString(300, 'x') + QChar(0xDC00)};
         QSet<QString> names;
         for (const QString &id : ids)
             names.insert(safeDevicePathComponent(id));
