@@ -3,22 +3,32 @@
 #include <QDebug>
 #include <QUrl>
 
+bool parseServiceUrl(const QString &text, bool trimSlash, QString *url)
+{
+    const QString value = text.trimmed();
+    const QUrl parsed(value, QUrl::StrictMode);
+    const QString scheme = parsed.scheme();
+    if (value.isEmpty() || !parsed.isValid() || parsed.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return false;
+    QString result = value;
+    while (trimSlash && result.endsWith(QLatin1Char('/')))
+        result.chop(1);
+    *url = result;
+    return true;
+}
+
 static QString baseUrl(const char *variable, const char *fallback, bool trimSlash)
 {
     const QString value = qEnvironmentVariable(variable).trimmed();
     if (value.isEmpty())
         return QString::fromLatin1(fallback);
-    const QUrl url(value, QUrl::StrictMode);
-    const QString scheme = url.scheme();
-    if (!url.isValid() || url.host().isEmpty() ||
-        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+    QString url;
+    if (!parseServiceUrl(value, trimSlash, &url)) {
         qDebug("malformed %s ignored: %s", variable, qPrintable(value));
         return QString::fromLatin1(fallback);
     }
-    QString text = value;
-    while (trimSlash && text.endsWith(QLatin1Char('/')))
-        text.chop(1);
-    return text;
+    return url;
 }
 
 QString deviceManagerUrl()

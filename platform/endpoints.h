@@ -23,6 +23,10 @@ struct DiscoveryTarget
     quint16 port = 0;
 };
 
+// The parser behind the three URLs: false (url untouched) for anything but an absolute http or
+// https URL with a host. Blanks around it go; trimSlash drops trailing "/".
+bool parseServiceUrl(const QString &text, bool trimSlash, QString *url);
+
 // KELVORA_DISCOVERY_TARGET: "host:port" (IPv4, "[IPv6]" or "localhost") of the discovery
 // datagram. Default 255.255.255.255:19000.
 DiscoveryTarget discoveryTarget();

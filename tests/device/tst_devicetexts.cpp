@@ -1,6 +1,6 @@
 // The device texts without a network: URL texts on both routes, the readers of the three
 // replies, disk size and error texts, and file-name components made from device identifiers.
-#include "fuzz/devicefuzzers.h"
+#include "tests/fuzz/fuzzers.h"
 
 #include "device/bounddevicequery.h"
 #include "device/devicepath.h"

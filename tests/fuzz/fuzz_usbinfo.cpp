@@ -1,4 +1,4 @@
-#include "devicefuzzers.h"
+#include "fuzzers.h"
 
 #include "device/usbinfo.h"
 
@@ -7,15 +7,12 @@ void fuzzUsbInfo(const QByteArray &body)
     const auto info = UsbInfo::parse(body);
     if (!info)
         return;
-    if (info->freeSpace() > info->total)
-        __builtin_trap();
+    FUZZ_CHECK(info->freeSpace() <= info->total);
     quint64 largest = 0;
     for (const UsbInfo::Partition &partition : info->partitions)
         largest = qMax(largest, partition.size);
-    if (info->total < largest)
-        __builtin_trap();
-    if (info->sizeText().isEmpty())
-        __builtin_trap();
+    FUZZ_CHECK(info->total >= largest);
+    FUZZ_CHECK(!info->sizeText().isEmpty());
 }
 
 KELVORA_FUZZ_TARGET(fuzzUsbInfo)

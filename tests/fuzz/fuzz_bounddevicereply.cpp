@@ -1,18 +1,15 @@
-#include "devicefuzzers.h"
+#include "fuzzers.h"
 
 #include "device/bounddevicequery.h"
 
 void fuzzBoundDeviceReply(const QByteArray &body)
 {
     const BoundDeviceQuery::Reply reply = BoundDeviceQuery::parse(body);
-    if (!reply.ok && !reply.devices.isEmpty())
-        __builtin_trap();
+    FUZZ_CHECK(reply.ok || reply.devices.isEmpty());
     for (const DeviceRecord &device : reply.devices) {
-        if (device.isLocal)
-            __builtin_trap();
+        FUZZ_CHECK(!device.isLocal);
         // A name is never empty when the identifier offers a fallback.
-        if (device.aliasname.isEmpty() && device.deviceid.size() > 14)
-            __builtin_trap();
+        FUZZ_CHECK(!device.aliasname.isEmpty() || device.deviceid.size() <= 14);
     }
 }
 

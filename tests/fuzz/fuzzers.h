@@ -1,5 +1,5 @@
-#ifndef KELVORA_TEST_DEVICEFUZZERS_H
-#define KELVORA_TEST_DEVICEFUZZERS_H
+#ifndef KELVORA_TEST_FUZZERS_H
+#define KELVORA_TEST_FUZZERS_H
 
 #include <QByteArray>
 #include <QRegularExpression>
@@ -7,11 +7,25 @@
 #include <cstddef>
 #include <cstdint>
 
-// One check per parser of outside input; each traps when an invariant breaks. The fuzzer
-// builds wrap them in LLVMFuzzerTestOneInput, the corpus replay test calls them directly.
+// One check per parser of outside input; each traps when an invariant breaks. With clang and
+// KELVORA_FUZZ each becomes a libFuzzer target (LLVMFuzzerTestOneInput), and tst_fuzzcorpus
+// replays corpus/<name>/ through them in every test run.
 void fuzzBoundDeviceReply(const QByteArray &input);
 void fuzzDiscoveryAnswer(const QByteArray &input);
 void fuzzUsbInfo(const QByteArray &input);
+void fuzzUntrustedJson(const QByteArray &input);
+void fuzzDevicePath(const QByteArray &input);
+void fuzzPasswordCipher(const QByteArray &input);
+void fuzzStringConvert(const QByteArray &input);
+void fuzzFlatJson(const QByteArray &input);
+void fuzzEndpoints(const QByteArray &input);
+
+// An invariant of the code under test; a failed one stops the fuzzer with the input in hand.
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition))                                                                          \
+            __builtin_trap();                                                                      \
+    } while (false)
 
 // One plain file-name component on any system: printable ASCII without separators, not "."
 // or "..", no trailing dot, no reserved device name, at most 120 characters.
