@@ -19,11 +19,13 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
 
+    // Before the segment exists: a signal that comes once it does must find the handler, or the
+    // segment would be left behind for the next start to recover.
+    quitOnTerminationSignals();
     SingleInstance instance;
     if (!instance.tryCreate())
         return SingleInstance::pokeFirstInstance();
 
-    quitOnTerminationSignals();
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationDisplayName(QApplication::tr("Kelvora"));
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));

@@ -227,13 +227,17 @@ void TestSingleInstance::simultaneousStartsHaveOneFirst()
 
 int TestSingleInstance::waitForFirst(QProcess *process)
 {
-    for (int waited = 0; waited < guard && process->state() != QProcess::NotRunning; waited += 20) {
+    // Polled closely: what comes right after the segment appears is the window where a signal
+    // must already find the program's handler.
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < guard && process->state() != QProcess::NotRunning) {
         const int id = segmentId();
         if (attachCount(id) >= 1) {
             segments.append(id);
             return id;
         }
-        process->waitForFinished(20);
+        process->waitForFinished(1);
     }
     return -1;
 }
