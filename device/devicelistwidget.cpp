@@ -60,14 +60,15 @@ QString DeviceListWidget::filledStyle()
     return QStringLiteral("QListWidget{background:#fff;}");
 }
 
-DeviceItem *DeviceListWidget::appendCard(const QString &deviceid)
+DeviceItem *DeviceListWidget::appendCard(const DeviceRecord &record)
 {
     auto *row = new QListWidgetItem(this);
     auto *card = new DeviceItem(this);
-    card->deviceid = deviceid;
+    card->setRecord(record);
     card->setHost(deviceHost);
-    if (deviceHost && !deviceid.isEmpty())
-        card->setSelected(deviceHost->currentDeviceId() == deviceid);
+    if (deviceHost && !record.deviceid.isEmpty())
+        card->setSelected(deviceHost->currentDeviceId() == record.deviceid);
+    card->updateStatus();
     row->setSizeHint(card->size());
     setItemWidget(row, card);
     return card;

@@ -6,6 +6,7 @@
 
 class DeviceHost;
 class DeviceItem;
+class DeviceRecord;
 
 // What the bound and the LAN device lists share: a grid of device cards, the window's host
 // handed on to every card, the empty-list picture whenever the list has no row, and the mark
@@ -30,9 +31,10 @@ public:
     static QString filledStyle();
 
 protected:
-    // A new row at the end with a card for it; the card carries the host and, when it is the
-    // current device, the mark.
-    DeviceItem *appendCard(const QString &deviceid);
+    // A new row at the end with a card showing the record; the card carries the host and, when
+    // it is the current device, the mark. Filled before it is shown, so that an on-line card
+    // asks for its disks at once.
+    DeviceItem *appendCard(const DeviceRecord &record);
 
 private:
     void updateEmptyLook();

@@ -77,24 +77,25 @@ void LocalDeviceListWidget::handleAnswer(const QByteArray &payload)
         return;
 
     QListWidgetItem *row = devices.value(answer->id);
-    DeviceItem *device = nullptr;
+    DeviceItem *known = row ? qobject_cast<DeviceItem *>(itemWidget(row)) : nullptr;
+    DeviceRecord record = known ? known->record() : DeviceRecord();
     if (!row) {
-        device = appendCard(answer->id);
+        record.deviceid = answer->id;
+        record.aliasname = DeviceRecord::fallbackName(answer->id);
+    }
+    record.intraip = answer->ip;
+    record.xctl_port = answer->xctl_port;
+    record.mps_port = answer->mps_port;
+    record.http_port = answer->http_port;
+    record.isLocal = true;
+    record.onlinestatus = true;
+    if (known) {
+        known->setRecord(record);
+        known->updateStatus();
+    } else if (!row) {
+        appendCard(record);
         row = item(count() - 1);
         devices.insert(answer->id, row);
-        device->aliasname = DeviceRecord::fallbackName(answer->id);
-    } else {
-        device = qobject_cast<DeviceItem *>(itemWidget(row));
-    }
-    if (device) {
-        device->intraip = answer->ip;
-        device->xctl_port = answer->xctl_port;
-        device->mps_port = answer->mps_port;
-        device->http_port = answer->http_port;
-        device->isLocal = true;
-        device->onlinestatus = true;
-        // Without a redraw a new card would show the form's placeholder name.
-        device->updateStatus();
     }
     row->setData(MissedRole, 0);
 }

@@ -69,11 +69,9 @@ void UserDeviceListWidget::OnDevicesReply(QNetworkReply *reply, const QString &s
         return;
 
     clearDevices();
-    for (const DeviceRecord &record : result.devices) {
-        DeviceItem *device = appendCard(record.deviceid);
-        device->setRecord(record);
-        device->isLocal = false;
-        device->updateStatus();
+    for (DeviceRecord record : result.devices) {
+        record.isLocal = false;
+        appendCard(record);
     }
     emit finished();
 }

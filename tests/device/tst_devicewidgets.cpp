@@ -428,7 +428,8 @@ private slots:
         // A trailing "/" on the server address is not doubled.
         qputenv("KELVORA_DEVICE_MANAGER", f.server.origin() + "/");
         QSignalSpy finished(&f.list, &UserDeviceListWidget::finished);
-        f.list.LoadDevices(); // nobody signed in: no request
+        QVERIFY(f.list.styleSheet().contains("empty.png")); // empty from the start
+        f.list.LoadDevices();                               // nobody signed in: no request
         f.host.signIn(880000001, "demo", "sess-1");
         f.load();
         QCOMPARE(f.server.heads.size(), 1);
@@ -469,6 +470,30 @@ private slots:
         QCOMPARE(f.list.styleSheet(),
                  "QListWidget{background-image:url(:/image/empty.png);background-repeat:none;"
                  "background-position:center;}");
+    }
+
+    // An answer for a session that is over fills nothing; the next one marks the current card.
+    void boundListAnswerForOverSession()
+    {
+        BoundFixture f;
+        f.host.currentId = "TVK1000A000000BOX2";
+        QSignalSpy finished(&f.list, &UserDeviceListWidget::finished);
+        QSignalSpy handled(networkManager(), &QNetworkAccessManager::finished);
+        f.list.LoadDevices();
+        f.host.signIn(2, "other", "s2");
+        QVERIFY(handled.wait(waitMs));
+        QCoreApplication::processEvents();
+        QVERIFY(f.list.count() == 0 && finished.count() == 0 && !MessageBox::queueHead());
+        f.load();
+        QCOMPARE(f.list.count(), 2);
+        QVERIFY(!f.list.deviceAt(0)->selected && f.list.deviceAt(1)->selected);
+        // Dropped in flight: never answered.
+        f.list.LoadDevices();
+        QVERIFY(f.list.isLoading());
+        f.list.abortLoads();
+        QVERIFY(!f.list.isLoading());
+        QTest::qWait(100);
+        QCOMPARE(finished.count(), 1);
     }
 
     void boundListNetworkError()
@@ -542,10 +567,16 @@ private slots:
     void discoverySweepAndMark()
     {
         const QString idA = "TVK1000A000000LAN1", idB = "TVK1000A00000000003";
+        DeviceTestHost host;
+        host.currentId = idB;
         LocalDeviceListWidget list;
+        list.setHost(&host);
+        QVERIFY(list.styleSheet().contains("empty.png"));
         list.handleAnswer(answer(idA));
         list.handleAnswer(answer(idB));
         QPointer<DeviceItem> cardA = list.findDevice(idA);
+        QVERIFY(!list.styleSheet().contains("empty.png"));
+        QVERIFY(!cardA->selected && list.findDevice(idB)->selected); // the current one
         // Cycle n: both marked, only B answers.
         list.Discover();
         QVERIFY(missed(list, 0) == 1 && missed(list, 1) == 1);
@@ -558,14 +589,17 @@ private slots:
         QCOMPARE(missed(list, 0), 1);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!cardA);
-        // A device that comes back gets a new row at the end.
-        list.handleAnswer(answer(idA));
+        // A device that comes back gets a new row at the end; on screen, it asks for its disks.
+        list.show();
+        list.handleAnswer(answer(idA, "127.0.0.1", closedPort()));
         QCOMPARE(list.count(), 2);
         QCOMPARE(list.deviceAt(1)->deviceid, idA);
+        QVERIFY(list.deviceAt(1)->diskInfoReply);
         // Two cycles with no answer in between empty the list.
         list.Discover();
         list.Discover();
         QCOMPARE(list.count(), 0);
+        QVERIFY(list.styleSheet().contains("empty.png"));
     }
 
     void selectionInTheBoundList()
