@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QUrl>
 
@@ -26,6 +27,9 @@ LoginDialog::LoginDialog(QWidget *parent) : QDialog(parent), ui(new Ui::LoginDia
     connect(ui->ForgetPwBtn, &QPushButton::clicked, this, &LoginDialog::ForgetPassword);
     connect(ui->PasswordEdit, &QLineEdit::returnPressed, this, &LoginDialog::Login);
     connect(ui->NameEdit, &QLineEdit::returnPressed, this, &LoginDialog::Login);
+    connect(ui->NameEdit, &QLineEdit::textEdited, this, &LoginDialog::OnNameEdited);
+    connect(ui->PasswordEdit, &QLineEdit::textEdited, this,
+            [this] { passwordFromHistory = false; });
     // Accepting (after a successful sign-in) always ends the waiting state; one connection
     // serves every later ShowLastLogin.
     connect(this, &QDialog::accepted, this, &LoginDialog::setIdle);
@@ -42,11 +46,11 @@ void LoginDialog::ShowLastLogin()
     if (userMgr) {
         const LoginInfo info = userMgr->LastLogin();
         if (!info.login_name.isEmpty()) {
+            rememberedName = info.login_name;
+            rememberedPassword = info.savepwflag != 0 ? info.pw : QString();
+            passwordFromHistory = !rememberedPassword.isEmpty();
             ui->NameEdit->setText(info.login_name);
-            if (info.savepwflag != 0)
-                ui->PasswordEdit->setText(info.pw);
-            else
-                ui->PasswordEdit->clear();
+            ui->PasswordEdit->setText(rememberedPassword);
         }
     }
     ui->SavePwBox->setChecked(true);
@@ -104,7 +108,43 @@ void LoginDialog::RegisterNewAccount() {}
 
 void LoginDialog::ForgetPassword()
 {
-    QDesktopServices::openUrl(passwordRecoveryUrl());
+    const QUrl url = passwordRecoveryUrl();
+    if (QDesktopServices::openUrl(url))
+        return;
+    // No browser: the address goes into a toast, broken before a "/" where it would not fit
+    // the dialog (room for the toast's icon and close button left).
+    const QFontMetrics metrics(font());
+    QStringList lines{tr("无法打开浏览器，请访问：")};
+    QString line;
+    const QString address = url.toString();
+    for (int start = 0; start < address.size();) {
+        int end = address.indexOf(QLatin1Char('/'), start + 1);
+        while (end > 0 && end + 1 < address.size() && address.at(end + 1) == QLatin1Char('/'))
+            end = address.indexOf(QLatin1Char('/'), end + 2);
+        const QString piece = address.mid(start, end < 0 ? -1 : end - start);
+        if (!line.isEmpty() && metrics.horizontalAdvance(line + piece) > width() - 100) {
+            lines << line;
+            line.clear();
+        }
+        line += piece;
+        start = end < 0 ? address.size() : end;
+    }
+    lines << line;
+    MessageBox::showMessage(Info, lines.join(QLatin1Char('\n')), this, true, 15000);
+}
+
+void LoginDialog::OnNameEdited(const QString &name)
+{
+    // A remembered password belongs to its account: another name must not send it.
+    if (name == rememberedName) {
+        if (ui->PasswordEdit->text().isEmpty() && !rememberedPassword.isEmpty()) {
+            ui->PasswordEdit->setText(rememberedPassword);
+            passwordFromHistory = true;
+        }
+    } else if (passwordFromHistory) {
+        ui->PasswordEdit->clear();
+        passwordFromHistory = false;
+    }
 }
 
 void LoginDialog::keyPressEvent(QKeyEvent *event)

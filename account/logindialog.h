@@ -44,11 +44,17 @@ protected:
 
 private:
     void closeDialog();
+    void OnNameEdited(const QString &name);
     void setWaiting();
     void setIdle();
     void showToast(const QString &text);
 
     Ui::LoginDialog *ui;
+    // The account ShowLastLogin filled in, and its remembered password while the password
+    // field still holds it untouched.
+    QString rememberedName;
+    QString rememberedPassword;
+    bool passwordFromHistory = false;
     UserMgr *userMgr = nullptr;
     std::function<bool()> signedIn;
 };

@@ -20,6 +20,8 @@ MessageBox::MessageBox(QWidget *parent) : QWidget(parent), ui(new Ui::MessageBox
     fadeAnimation->setStartValue(1.0);
     fadeAnimation->setEndValue(0.0);
     connect(ui->closeButton, &QPushButton::clicked, this, &MessageBox::OnCloseClicked);
+    ui->closeButton->setToolTip(tr("关闭"));
+    ui->closeButton->setAccessibleName(tr("关闭"));
     setGraphicsEffect(opacityEffect);
     connect(fadeAnimation, &QPropertyAnimation::finished, this, &MessageBox::OnFadeFinished);
 }
@@ -74,14 +76,23 @@ void MessageBox::showMessage(int kind, const QString &text, QWidget *parent, boo
     toast->durationMs = durationMs == -1 ? 2000 : durationMs;
     toast->position = pos;
 
-    // The parent's style sheet decides the font; apply it before measuring.
+    // The parent's style sheet decides the font; apply it before measuring. A text of several
+    // lines (an address under its explanation) makes the toast taller.
     toast->ensurePolished();
-    const int textWidth = QFontMetrics(toast->font()).horizontalAdvance(text);
+    const QFontMetrics metrics(toast->font());
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    int textWidth = 0;
+    for (const QString &line : lines)
+        textWidth = qMax(textWidth, metrics.horizontalAdvance(line));
     if (textWidth > toast->width() - 64)
         toast->resize(textWidth + 80, toast->height());
+    if (lines.size() > 1) {
+        toast->setMaximumHeight(QWIDGETSIZE_MAX);
+        toast->resize(toast->width(), toast->height() + (lines.size() - 1) * metrics.lineSpacing());
+    }
 
     if (pos == QPoint(-1, -1))
-        toast->move((parent->width() - toast->width()) / 2,
+        toast->move(qMax(0, (parent->width() - toast->width()) / 2),
                     parent->height() - toast->height() - 20);
     else
         toast->move(pos);

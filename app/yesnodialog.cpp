@@ -14,6 +14,8 @@ YesNoDialog::YesNoDialog(const QString &text, QWidget *parent)
     connect(ui->btn_yes, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->btn_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->btnClose, &QPushButton::clicked, this, &QDialog::reject);
+    ui->btnClose->setToolTip(tr("关闭"));
+    ui->btnClose->setAccessibleName(tr("关闭"));
 }
 
 YesNoDialog::~YesNoDialog()

@@ -12,6 +12,7 @@
 #include <QDesktopServices>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QtTest>
@@ -257,13 +258,84 @@ private slots:
         }
     }
 
+    // With a browser the recovery page opens; without one (as here) a toast gives its address.
     void forgetPasswordOpensRecoveryPage()
     {
+        const QString page = "http://127.0.0.1:18555/password_find.html";
         UrlCatcher catcher;
         QDesktopServices::setUrlHandler("http", &catcher, "open");
         QTest::mouseClick(button("ForgetPwBtn"), Qt::LeftButton);
         QDesktopServices::unsetUrlHandler("http");
-        QCOMPARE(catcher.urls, QList<QUrl>{QUrl("http://127.0.0.1:18555/password_find.html")});
+        QCOMPARE(catcher.urls, QList<QUrl>{QUrl(page)});
+        QCOMPARE(toastCount(), 0);
+
+        dialog->show();
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("openUrl"));
+        QTest::mouseClick(button("ForgetPwBtn"), Qt::LeftButton);
+        QCOMPARE(toastCount(), 1);
+        // Broken into lines that fit the dialog.
+        QVERIFY2(MessageBox::queueHead()->text().remove('\n').contains(page),
+                 qPrintable(MessageBox::queueHead()->text()));
+        QCOMPARE(MessageBox::queueHead()->parentWidget(), dialog.get());
+        QVERIFY(dialog->rect().contains(MessageBox::queueHead()->geometry()));
+        delete MessageBox::queueHead();
+    }
+
+    // Tab walks the two fields and never lands on the check box outside the dialog, so Space
+    // never toggles it unseen.
+    void tabSkipsHiddenAutoLoginBox()
+    {
+        dialog->show();
+        QApplication::setActiveWindow(dialog.get());
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        edit("NameEdit")->setFocus();
+        QSet<QWidget *> reached;
+        for (int i = 0; i < 8; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached << QApplication::focusWidget();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        }
+        QCOMPARE(reached, (QSet<QWidget *>{edit("NameEdit"), edit("PasswordEdit")}));
+        QVERIFY(!box("AutoLoginBox")->isChecked());
+    }
+
+    void rememberedPasswordStaysWithItsName_data()
+    {
+        QTest::addColumn<QStringList>("names"); // typed over the name field, one after another
+        QTest::addColumn<QString>("typedPassword");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("another name") << QStringList{"test"} << QString() << QString();
+        QTest::newRow("back to the remembered name")
+            << QStringList{"test", "demo"} << QString() << "demo123";
+        QTest::newRow("password typed for the new name") << QStringList{"test"} << "own"
+                                                         << "own";
+    }
+
+    // After a switch of account the dialog offers the last account with its password; another
+    // name must not take that password along (Return then only asks for one).
+    void rememberedPasswordStaysWithItsName()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, typedPassword);
+        QFETCH(QString, password);
+        AddLoginInfo({"demo", "demo123", 1, 1});
+        dialog->ShowLastLogin();
+        QCOMPARE(edit("PasswordEdit")->text(), QString("demo123"));
+        for (const QString &name : names) {
+            edit("NameEdit")->selectAll();
+            QTest::keyClicks(edit("NameEdit"), name);
+            if (!typedPassword.isEmpty()) {
+                edit("PasswordEdit")->selectAll();
+                QTest::keyClicks(edit("PasswordEdit"), typedPassword);
+            }
+        }
+        QCOMPARE(edit("PasswordEdit")->text(), password);
+        if (password.isEmpty()) {
+            QTest::keyClick(edit("NameEdit"), Qt::Key_Return);
+            QVERIFY(findToast(QString::fromUtf8("请输入密码")));
+            expectIdle();
+            delete MessageBox::queueHead();
+        }
     }
 
     void closeWhileSignedInHides()
