@@ -8,9 +8,11 @@
 #include "app/messagebox.h"
 #include "app/pages.h"
 #include "app/resizelabel.h"
+#include "app/savepathsection.h"
 #include "app/windowdevicehost.h"
 #include "app/yesnodialog.h"
 #include "device/deviceitem.h"
+#include "device/devicelistwidget.h"
 #include "device/deviceselection.h"
 #include "device/localdevicelistwidget.h"
 #include "device/networkerrortext.h"
@@ -22,9 +24,8 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QDebug>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QMenu>
 #include <QMouseEvent>
@@ -65,6 +66,7 @@ MainWidget::MainWidget(QWidget *parent) : QWidget(parent), ui(new Ui::MainWidget
     deviceCaptionLabel = new QLabel(tr("当前设备"), ui->base);
     deviceCaptionLabel->setStyleSheet(QStringLiteral("color:#a0a0a0;"));
     deviceNameLabel = new QLabel(tr("未知"), ui->base);
+    deviceNameLabel->setObjectName(QStringLiteral("deviceNameLabel"));
     deviceNameLabel->setStyleSheet(QStringLiteral("color:#a0a0a0;"));
     deviceNameLabel->adjustSize();
     ui->localDeviceButton->hide();
@@ -83,11 +85,13 @@ MainWidget::MainWidget(QWidget *parent) : QWidget(parent), ui(new Ui::MainWidget
     createManagers(version.isEmpty() ? QStringLiteral("1.0.0.0") : version);
     startDiscovery();
 
-    savePath = readSavePath();
-    ui->savePathEdit->setText(savePath);
+    saveSection =
+        new SavePathSection(ui->savePathEdit, ui->selSavePathBtn, ui->okBtn, ui->cancelBtn, this);
 
     setupConnections();
     cloudLeftButtonClicked(CloudPage::Recent);
+    updateActionButtons();
+    OnUpdateTaskInfo(nullptr);
 
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
@@ -187,10 +191,8 @@ void MainWidget::setupConnections()
     }
     connect(ui->minButton, &QPushButton::clicked, this, &QWidget::showMinimized);
     connect(ui->maxButton, &QPushButton::clicked, this, &MainWidget::showNormalOrMax);
-    connect(ui->closeButton, &QPushButton::clicked, this, &QWidget::close);
-    connect(ui->selSavePathBtn, &QPushButton::clicked, this, &MainWidget::OnSelectSavePathClicked);
-    connect(ui->okBtn, &QPushButton::clicked, this, &MainWidget::OnSavePathOk);
-    connect(ui->cancelBtn, &QPushButton::clicked, this, &MainWidget::OnSavePathCancel);
+    connect(ui->closeButton, &QPushButton::clicked, this, &MainWidget::OnCloseClicked);
+    connect(saveSection, &SavePathSection::saved, this, &MainWidget::rewriteSyncConfig);
     connect(ui->userDeviceListWidget, &QListWidget::itemDoubleClicked, this,
             &MainWidget::deviceItemDClicked);
     connect(ui->localDeviceListWidget, &QListWidget::itemDoubleClicked, this,
@@ -337,6 +339,37 @@ void MainWidget::resizeEvent(QResizeEvent *event)
     ui->recentTableWidget->setColumnWidth(0, width() - 360);
 }
 
+void MainWidget::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        const QString text = isMaximized() ? tr("还原") : tr("最大化");
+        ui->maxButton->setToolTip(text);
+        ui->maxButton->setAccessibleName(text);
+    }
+}
+
+void MainWidget::OnCloseClicked()
+{
+    // Hidden without a tray icon, the window could only come back through a second start.
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        close();
+    else
+        showMinimized();
+}
+
+void MainWidget::closeEvent(QCloseEvent *event)
+{
+    // The window system's close (Alt+F4, the task bar) follows the close button; the sign-out
+    // closes every window (Qt reports that as spontaneous too) and hides this one.
+    if (event->spontaneous() && !signingOut && !QSystemTrayIcon::isSystemTrayAvailable()) {
+        event->ignore();
+        showMinimized();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
 void MainWidget::resizeWindow(int dx, int dy)
 {
     resize(width() + dx, height() + dy);
@@ -378,6 +411,7 @@ void MainWidget::OnLoginFinish(int errCode)
 {
     if (errCode == 0) {
         readIdentity();
+        forgetDeviceOfOtherAccount();
         show();
         loginDialog->accept();
         // Without a system tray (some desktops, Xvfb) the icon would only warn.
@@ -409,8 +443,12 @@ void MainWidget::switchAccount()
 {
     signOut();
     ui->userButton->setText(tr("登录"));
-    ui->userDeviceListWidget->clear();
+    // A load still under way must not refill the list for nobody.
+    ui->userDeviceListWidget->abortLoads();
+    ui->userDeviceListWidget->clearDevices();
+    signingOut = true;
     QApplication::closeAllWindows();
+    signingOut = false;
     trayIcon->hide();
     if (!isSignedIn())
         showLoginDialog();
@@ -438,6 +476,13 @@ void MainWidget::selectDevice(QListWidgetItem *item)
     if (!chosen)
         return;
     currentDevId = chosen->deviceid;
+    currentDevUserId = identity ? identity->userId : 0;
+    // The same device's card in the other list carries the mark too.
+    for (DeviceListWidget *list : {static_cast<DeviceListWidget *>(ui->userDeviceListWidget),
+                                   static_cast<DeviceListWidget *>(ui->localDeviceListWidget)}) {
+        if (list != item->listWidget())
+            list->markCurrent(currentDevId);
+    }
     // Hook: the explorer's queryPartitionNames(), its currentPath and rootPath emptied and
     // total -1 on the four file lists join here when the file lists land.
     deviceNameLabel->setText(DeviceSelection::nameText(chosen));
@@ -453,6 +498,29 @@ DeviceItem *MainWidget::currentDevice()
 {
     return DeviceSelection::resolveCurrent(ui->localDeviceListWidget, ui->userDeviceListWidget,
                                            currentDevId);
+}
+
+void MainWidget::clearCurrentDevice()
+{
+    currentDevId.clear();
+    currentDevUserId = 0;
+    ui->userDeviceListWidget->markCurrent(QString());
+    ui->localDeviceListWidget->markCurrent(QString());
+    // Hook: the file lists forget the old device's content here when they land.
+    deviceNameLabel->setText(tr("未知"));
+    deviceNameLabel->adjustSize();
+    emit currentDeviceChanged();
+}
+
+void MainWidget::forgetDeviceOfOtherAccount()
+{
+    if (currentDevId.isEmpty() || !identity || identity->userId == currentDevUserId)
+        return;
+    if (ui->localDeviceListWidget->findDevice(currentDevId)) {
+        currentDevUserId = identity->userId;
+        return;
+    }
+    clearCurrentDevice();
 }
 
 void MainWidget::restoreCurrentDevice()
@@ -472,7 +540,12 @@ void MainWidget::restoreCurrentDevice()
 
 void MainWidget::OnAddOneTask(Task *task) {}
 
-void MainWidget::OnUpdateTaskInfo(Task *task) {}
+void MainWidget::OnUpdateTaskInfo(Task *task)
+{
+    // The totals of both directions join with the task manager; until then there is nothing
+    // to sum, pause or cancel.
+    setTransferTotalsVisible(false, false);
+}
 
 void MainWidget::OnTaskChanged(Task *task) {}
 
@@ -489,6 +562,8 @@ void MainWidget::uploadButtonClicked() {}
 
 void MainWidget::removeButtonClicked()
 {
+    if (!canRemoveFiles() || !currentFileList())
+        return;
     YesNoDialog dialog(tr("确认删除选中的内容吗？"), this);
     // removeSelected() of the current file list joins with the file lists.
     dialog.exec();
@@ -516,7 +591,9 @@ void MainWidget::itemSelectChanged()
             fileBearing = true;
     }
     ui->deleteButton->show();
-    if (list == ui->videoListWidget)
+    if (!canRemoveFiles())
+        ui->deleteButton->setEnabled(false);
+    else if (list == ui->videoListWidget)
         ui->deleteButton->setEnabled(fileBearing);
     else
         ui->deleteButton->setEnabled(n > 0);
@@ -545,37 +622,13 @@ void MainWidget::checkAllItem(int state)
 
 void MainWidget::SettingSavePathSelected(const QString &path)
 {
-    ui->savePathEdit->setText(path);
-}
-
-void MainWidget::OnSelectSavePathClicked()
-{
-    QFileDialog dialog(this);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    connect(&dialog, &QFileDialog::fileSelected, this, &MainWidget::SettingSavePathSelected);
-    dialog.exec();
-}
-
-void MainWidget::OnSavePathOk()
-{
-    const QString path = ui->savePathEdit->text();
-    if (!path.isEmpty() && QFileInfo::exists(path)) {
-        savePath = path;
-        // SetSavePath and the sync helper's configuration join with the store and web panes.
-        MessageBox::showMessage(Done, tr("保存成功"), this, true, 2000);
-    } else {
-        MessageBox::showMessage(Error, tr("设置失败，非法路径:%1").arg(path), this, true, 2000);
-    }
-}
-
-void MainWidget::OnSavePathCancel()
-{
-    ui->savePathEdit->setText(savePath);
+    saveSection->setChosen(path);
 }
 
 void MainWidget::OnClearRecentClicked()
 {
+    if (!canClearRecent())
+        return;
     YesNoDialog dialog(tr("确认清空最近记录吗？"), this);
     // clearItem() of the recent-files table joins with the table.
     dialog.exec();
@@ -583,6 +636,8 @@ void MainWidget::OnClearRecentClicked()
 
 void MainWidget::OnCancelAllUploadClicked()
 {
+    if (!canCancelTransfers())
+        return;
     YesNoDialog dialog(tr("确定要取消全部上传任务？"), this);
     // deleteUnfinished() of the upload list joins with the transfer lists.
     dialog.exec();
@@ -590,9 +645,29 @@ void MainWidget::OnCancelAllUploadClicked()
 
 void MainWidget::OnCancelAllDownloadClicked()
 {
+    if (!canCancelTransfers())
+        return;
     YesNoDialog dialog(tr("确定要取消全部下载任务？"), this);
     // deleteUnfinished() of the download list joins with the transfer lists.
     dialog.exec();
+}
+
+void MainWidget::updateActionButtons()
+{
+    ui->uploadButton->setEnabled(canUpload());
+    ui->clearRecentButton->setEnabled(canClearRecent());
+}
+
+void MainWidget::setTransferTotalsVisible(bool uploads, bool downloads)
+{
+    const QList<QWidget *> up{ui->label_TotalUpSpeed, ui->label_TotalUpProgress,
+                              ui->btn_PauseAllUpload, ui->btn_cancelAllUpload};
+    const QList<QWidget *> down{ui->label_totalDownSpeed, ui->label_totalDownProgress,
+                                ui->btn_pauseAllDownload, ui->btn_cancelAllDownload};
+    for (QWidget *w : up)
+        w->setVisible(uploads);
+    for (QWidget *w : down)
+        w->setVisible(downloads);
 }
 
 void MainWidget::OnNavLinkActivated(const QString &link)
@@ -636,11 +711,6 @@ void MainWidget::startDiscovery()
     ui->localDeviceListWidget->Discover();
 }
 
-QString MainWidget::readSavePath()
-{
-    return GetSavePath();
-}
-
 void MainWidget::createLoginDialog()
 {
     loginDialog = new LoginDialog;
@@ -658,6 +728,11 @@ void MainWidget::createLoginDialog()
 void MainWidget::prepareSyncConfig()
 {
     // filled when the web panes land: the sync helper's configuration
+}
+
+void MainWidget::rewriteSyncConfig(const QString &savePath)
+{
+    // filled when the web panes land: the sync helper's download folder follows savePath
 }
 
 void MainWidget::connectLaterParts()
@@ -682,6 +757,30 @@ void MainWidget::connectLaterParts()
 bool MainWidget::isSignedIn() const
 {
     return userMgr->IsLogin();
+}
+
+bool MainWidget::canUpload() const
+{
+    // true when the task manager and the device folder picker have landed
+    return false;
+}
+
+bool MainWidget::canRemoveFiles() const
+{
+    // true when the file lists have landed (removeSelected())
+    return false;
+}
+
+bool MainWidget::canClearRecent() const
+{
+    // true when the recent-files table has landed (clearItem())
+    return false;
+}
+
+bool MainWidget::canCancelTransfers() const
+{
+    // true when the transfer lists have landed (deleteUnfinished())
+    return false;
 }
 
 QWidget *MainWidget::loginDialogWidget() const

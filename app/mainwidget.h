@@ -17,6 +17,7 @@ class QLocalServer;
 class QMenu;
 class QSettings;
 class ResizeLabel;
+class SavePathSection;
 class Task;
 class TaskManager;
 class UserMgr;
@@ -83,30 +84,44 @@ public slots:
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void setupConnections();
     void startLocalServer();
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
     void OnQuitRequested();
+    void OnCloseClicked();
     void OnClearRecentClicked();
     void OnCancelAllUploadClicked();
     void OnCancelAllDownloadClicked();
-    void OnSelectSavePathClicked();
-    void OnSavePathOk();
-    void OnSavePathCancel();
     void OnNavLinkActivated(const QString &link);
     void restoreCurrentDevice();
+    // No current device: nothing selected, "未知" at the bottom left.
+    void clearCurrentDevice();
+    // After a sign-in: a current device chosen under another account stays only when this
+    // account may use it, i.e. when it answers on the LAN (the bound list decides when it has
+    // loaded).
+    void forgetDeviceOfOtherAccount();
+    void updateActionButtons();
+    void setTransferTotalsVisible(bool uploads, bool downloads);
 
     // Hooks for the parts that are built elsewhere; each is filled where its class lands.
     void openDatabase();
     void createManagers(const QString &version);
     void startDiscovery();
-    QString readSavePath();
     void createLoginDialog();
     void prepareSyncConfig();
+    void rewriteSyncConfig(const QString &savePath);
     void connectLaterParts();
     bool isSignedIn() const;
+    // Whether the actions of the parts built elsewhere exist yet: until then their buttons are
+    // off instead of confirming and doing nothing.
+    bool canUpload() const;
+    bool canRemoveFiles() const;
+    bool canClearRecent() const;
+    bool canCancelTransfers() const;
     QWidget *loginDialogWidget() const;
     void readIdentity();
     void signOut();
@@ -137,8 +152,11 @@ private:
     LoginDialog *loginDialog = nullptr;
     UserMgr *userMgr = nullptr;
     UserIdentity *identity = nullptr;
-    QString savePath;
+    SavePathSection *saveSection = nullptr;
     QString currentDevId;
+    // The account under which the current device was chosen.
+    quint64 currentDevUserId = 0;
+    bool signingOut = false;
     QSettings *settingsStore = nullptr;
     QLocalServer *localServer = nullptr;
     QString lastSavePath;

@@ -4,6 +4,10 @@
 #include "account/useridentity.h"
 #include "account/usermgr.h"
 #include "app/mainwidget.h"
+#include "app/pages.h"
+#include "device/deviceitem.h"
+#include "device/userdevicelistwidget.h"
+#include "platform/settingsstore.h"
 #include "store/database.h"
 #include "tests/support/httpsync.h"
 #include "tests/support/labprocess.h"
@@ -11,8 +15,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QThread>
@@ -43,6 +49,7 @@ private slots:
     {
         QVERIFY2(lab.startSample(), qPrintable(lab.lastError()));
         qputenv("KELVORA_ACCOUNT_SERVICE", lab.accountUrl().toUtf8());
+        qputenv("KELVORA_DEVICE_MANAGER", lab.accountUrl().toUtf8());
         InitDatabase();
     }
 
@@ -206,6 +213,64 @@ private slots:
         QVERIFY(!arrived(kick, 4000));
     }
 
+    // demo's current device is not test's: after the switch nothing is current, also after a
+    // refresh. Before it, a refresh of the list keeps the mark on the current device's card.
+    void switchToAccountWithoutDevices()
+    {
+        build();
+        QSignalSpy changed(window, &MainWidget::currentDeviceChanged);
+        typeAndSubmit("demo", "demo123");
+        QVERIFY(waitSignedIn());
+        QVERIFY(arrived(changed));
+        QCOMPARE(window->currentDeviceId(), QString("TVK0000000001"));
+        QVERIFY(deviceName().startsWith(QString::fromUtf8("客厅的盒子")));
+
+        window->topButtonClicked(MainPage::Settings);
+        window->settingLeftButtonClicked(SettingsPage::BoundDevices);
+        QVERIFY(reloadDevices());
+        QCOMPARE(devices()->count(), 2);
+        QVERIFY(devices()->findDevice("TVK0000000001")->selected);
+        QVERIFY(!devices()->findDevice("TVK0000000002")->selected);
+
+        window->switchAccount();
+        changed.clear();
+        typeAndSubmit("test", "test123");
+        QVERIFY(waitSignedIn());
+        QVERIFY(arrived(changed));
+        QVERIFY(!window->currentDevice());
+        QCOMPARE(deviceName(), QString::fromUtf8("未知"));
+        QVERIFY(reloadDevices());
+        QCOMPARE(devices()->count(), 0);
+        QVERIFY(!window->currentDevice());
+        QCOMPARE(deviceName(), QString::fromUtf8("未知"));
+    }
+
+    // A device list still on its way at sign-out is dropped: no rows, no current device, nothing
+    // remembered, no message.
+    void signOutDuringDeviceLoad()
+    {
+        QVERIFY(lab.setFaults(
+            QJsonObject{{"account", QJsonObject{{"delay_ms", 2000}, {"only", "querydevice"}}}}));
+        build();
+        std::unique_ptr<QSettings> settings(openSettingsStore(nullptr));
+        settings->remove("settings/curr_devid");
+        QSignalSpy finished(devices(), &UserDeviceListWidget::finished);
+        typeAndSubmit("demo", "demo123");
+        QVERIFY(waitSignedIn());
+        QVERIFY(devices()->isLoading());
+        window->switchAccount();
+        QVERIFY(!devices()->isLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(!lab.requestLog().filter("/tovrik/user/querydevice").isEmpty(),
+                                 eventWaitMs);
+        QTest::qWait(200);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(devices()->count(), 0);
+        QVERIFY(!window->currentDevice());
+        settings->sync();
+        QVERIFY(!settings->contains("settings/curr_devid"));
+        QVERIFY(!findToast(QString::fromUtf8("加载设备列表失败: ")) && toastCount() <= 1);
+    }
+
     // Last: the lab still sits on the delayed request for a while.
     void timeOut()
     {
@@ -274,6 +339,17 @@ private:
     }
 
     UserMgr *mgr() { return window->userManager(); }
+    UserDeviceListWidget *devices()
+    {
+        return window->findChild<UserDeviceListWidget *>("userDeviceListWidget");
+    }
+    QString deviceName() { return window->findChild<QLabel *>("deviceNameLabel")->text(); }
+    bool reloadDevices()
+    {
+        QSignalSpy finished(devices(), &UserDeviceListWidget::finished);
+        devices()->LoadDevices();
+        return finished.wait(eventWaitMs);
+    }
     // The login history, "name auto-login-flag save-password-flag" per row.
     QStringList history()
     {

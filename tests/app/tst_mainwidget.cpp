@@ -1,6 +1,10 @@
+// The main window without a signed-in user: navigation, chrome, the settings page's save path
+// and the toolbar actions whose features are not built yet.
 #include "app/mainwidget.h"
 #include "app/messagebox.h"
+#include "app/pages.h"
 #include "app/resizelabel.h"
+#include "store/database.h"
 
 #include "sendmouse.h"
 
@@ -13,9 +17,10 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStackedWidget>
-#include <QTableWidget>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <QtTest>
 
 class TestMainWidget : public QObject
@@ -28,22 +33,23 @@ public:
 private slots:
     void init();
     void cleanup();
-    void windowAndPages();
+    void versionFromSettings_data();
     void versionFromSettings();
     void groupsSwitchPages_data();
     void groupsSwitchPages();
-    void cloudCategories_data();
-    void cloudCategories();
-    void devicePages();
-    void currentFileListMapping();
+    void cloudToolbarPerCategory();
     void selectionAndSelectAll();
+    void actionsNotBuiltYetStayOff();
+    void settingsColumns();
     void doubleClickMaximisesInBandOnly();
     void gripResizes();
+    void closeWithoutTrayMinimises_data();
+    void closeWithoutTrayMinimises();
     void userMenuQuitAsksAndCanBeDeclined();
     void switchAccountHidesWindow();
     void secondStartBringsWindowForward();
-    void unknownLinkToast();
-    void savePathButtons();
+    void savePath_data();
+    void savePath();
 
 private:
     template <typename T = QPushButton> T *child(const QString &name)
@@ -55,25 +61,25 @@ private:
         window->show();
         return QTest::qWaitForWindowExposed(window);
     }
-    QPoint gripDrag(ResizeLabel *grip, QPoint delta);
-    // The caption or device-name label that the window adds to "base", found by its text.
-    QLabel *deviceLabel(const char *text)
+    void restart()
     {
-        QList<QLabel *> found;
-        for (QLabel *l :
-             child<QWidget>("base")->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
-            if (l->text() == QString::fromUtf8(text))
-                found << l;
-        return found.size() == 1 ? found.first() : nullptr;
+        delete window;
+        window = new MainWidget;
     }
-    QString version() { return child<QLabel>("logoLabel")->findChild<QLabel *>()->text(); }
+    // Whether a call opened a modal dialog (closed again at once).
+    bool modalOpenedBy(const std::function<void()> &call);
+    QPoint gripDrag(ResizeLabel *grip, QPoint delta);
 
     MainWidget *window = nullptr;
 };
 
 void TestMainWidget::init()
 {
+    while (MessageBox *toast = MessageBox::queueHead())
+        delete toast;
     window = new MainWidget;
+    QCOMPARE(MainWidget::instance(), window);
+    QVERIFY(!window->isVisible()); // shown only at sign-in
 }
 
 void TestMainWidget::cleanup()
@@ -83,66 +89,70 @@ void TestMainWidget::cleanup()
     QCOMPARE(MainWidget::instance(), nullptr);
 }
 
-void TestMainWidget::windowAndPages()
+bool TestMainWidget::modalOpenedBy(const std::function<void()> &call)
 {
-    QCOMPARE(MainWidget::instance(), window);
-    QVERIFY(!window->isVisible()); // shown only at sign-in
-    QCOMPARE(window->size(), QSize(920, 650));
-    QVERIFY(window->windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(version(), QStringLiteral("V1.0.0.0"));
-    QStringList actions;
-    for (QAction *a : child<QToolButton>("userButton")->menu()->actions())
-        actions << a->text();
-    QCOMPARE(actions, QStringList({QStringLiteral("切换账号"), QStringLiteral("退出")}));
+    bool opened = false;
+    QTimer::singleShot(0, [&opened] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            opened = true;
+            modal->close();
+        }
+    });
+    call();
+    QCoreApplication::processEvents();
+    return opened;
+}
 
-    QCOMPARE(child<QStackedWidget>("mainStackedWidget")->count(), 4);
-    QCOMPARE(child<QStackedWidget>("fileStackedWidget")->count(), 5);
-    QCOMPARE(child<QStackedWidget>("taskStackedWidget")->count(), 3);
-    // The LAN page comes third, reached only through its own hidden button.
-    auto *settings = child<QStackedWidget>("settingStackedWidget");
-    QCOMPARE(settings->count(), 3);
-    QVERIFY(settings->widget(2)->isAncestorOf(child<QWidget>("localDeviceListWidget")));
+void TestMainWidget::versionFromSettings_data()
+{
+    QTest::addColumn<QString>("installed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("none") << QString() << "V1.0.0.0";
+    QTest::newRow("installed") << "2.3.4.5"
+                               << "V2.3.4.5";
 }
 
 void TestMainWidget::versionFromSettings()
 {
-    delete window;
+    QFETCH(QString, installed);
+    QFETCH(QString, shown);
     QSettings settings(QStringLiteral("Vantor Network"), QStringLiteral("Tovrik"));
-    settings.setValue(QStringLiteral("client/version"), QStringLiteral("2.3.4.5"));
+    if (!installed.isEmpty())
+        settings.setValue(QStringLiteral("client/version"), installed);
     settings.sync();
-    window = new MainWidget;
-    QCOMPARE(version(), QStringLiteral("V2.3.4.5"));
+    restart();
     settings.clear();
+    QCOMPARE(child<QLabel>("logoLabel")->findChild<QLabel *>()->text(), shown);
 }
 
 void TestMainWidget::groupsSwitchPages_data()
 {
     QTest::addColumn<QString>("stack");
     QTest::addColumn<QString>("slot");
-    QTest::addColumn<QStringList>("buttons"); // in index order
-    QTest::addColumn<QStringList>("pages");   // a widget on each page, in index order
-    QTest::newRow("top") << QStringLiteral("mainStackedWidget")
-                         << QStringLiteral("topButtonClicked")
+    QTest::addColumn<QStringList>("buttons"); // in page order
+    QTest::addColumn<QStringList>("pages");   // a widget on each page, in page order
+    QTest::newRow("top") << "mainStackedWidget"
+                         << "topButtonClicked"
                          << QStringList{"cloudButton", "taskButton", "syncButton", "settingsButton"}
                          << QStringList{"cloud", "task", "thirdparty", "settings"};
-    QTest::newRow("cloud") << QStringLiteral("fileStackedWidget")
-                           << QStringLiteral("cloudLeftButtonClicked")
+    QTest::newRow("cloud") << "fileStackedWidget"
+                           << "cloudLeftButtonClicked"
                            << QStringList{"recentButton", "allFileButton", "pictureButton",
                                           "videoButton", "docButton"}
                            << QStringList{"recentTableWidget", "fileListWidget", "picListWidget",
                                           "videoListWidget", "docListWidget"};
-    QTest::newRow("task") << QStringLiteral("taskStackedWidget")
-                          << QStringLiteral("taskLeftButtonClicked")
+    QTest::newRow("task") << "taskStackedWidget"
+                          << "taskLeftButtonClicked"
                           << QStringList{"upListButton", "downListButton", "syncListButton"}
                           << QStringList{"uploadListWidget", "downloadListWidget", "SyncWeb"};
-    QTest::newRow("settings") << QStringLiteral("settingStackedWidget")
-                              << QStringLiteral("settingLeftButtonClicked")
+    QTest::newRow("settings") << "settingStackedWidget"
+                              << "settingLeftButtonClicked"
                               << QStringList{"setPathButton", "devManagerButton"}
                               << QStringList{"savePathEdit", "userDeviceListWidget"};
 }
 
 // A click on a group's button and the group's slot called from code alike: the page of that
-// index, that button alone checked. Off the sync page the device caption shows.
+// index, that button alone checked. The device caption shows everywhere but on the sync page.
 void TestMainWidget::groupsSwitchPages()
 {
     QFETCH(QString, stack);
@@ -150,8 +160,8 @@ void TestMainWidget::groupsSwitchPages()
     QFETCH(QStringList, buttons);
     QFETCH(QStringList, pages);
     QVERIFY(show());
-    QLabel *caption = deviceLabel("当前设备"), *name = deviceLabel("未知");
-    QVERIFY(caption && name);
+    const QList<QLabel *> bottomLabels =
+        child<QWidget>("base")->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
     auto shows = [&](int index) {
         auto *s = child<QStackedWidget>(stack);
         QCOMPARE(s->currentIndex(), index);
@@ -160,9 +170,9 @@ void TestMainWidget::groupsSwitchPages()
                  qPrintable(pages.at(index)));
         for (int i = 0; i < buttons.size(); ++i)
             QVERIFY2(child(buttons.at(i))->isChecked() == (i == index), qPrintable(buttons.at(i)));
-        const bool sync = stack == "mainStackedWidget" && index == 2;
-        QCOMPARE(caption->isVisible(), !sync);
-        QCOMPARE(name->isVisible(), !sync);
+        const bool sync = stack == "mainStackedWidget" && index == MainPage::Sync;
+        for (QLabel *label : bottomLabels)
+            QCOMPARE(label->isVisible(), !sync);
     };
     shows(0);
     for (int i = buttons.size() - 1; i >= 0; --i) {
@@ -174,75 +184,29 @@ void TestMainWidget::groupsSwitchPages()
     }
 }
 
-void TestMainWidget::cloudCategories_data()
+// Recent files offer clearing only; the file categories offer selection, download and delete,
+// off while nothing is selected.
+void TestMainWidget::cloudToolbarPerCategory()
 {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("nav");
-    QTest::newRow("recent") << 0 << QStringLiteral("最近文件");
-    QTest::newRow("all") << 1 << QStringLiteral("全部文件");
-    QTest::newRow("pictures") << 2 << QStringLiteral("全部照片");
-    QTest::newRow("videos") << 3 << QStringLiteral("全部视频");
-    QTest::newRow("documents") << 4 << QStringLiteral("全部文档");
-}
-
-void TestMainWidget::cloudCategories()
-{
-    QFETCH(int, index);
-    QFETCH(QString, nav);
-    // Start from another category so that every switch is a real change.
-    window->cloudLeftButtonClicked(index == 0 ? 4 : 0);
-    window->cloudLeftButtonClicked(index);
-    QCOMPARE(child<QLabel>("navLabel")->text(), nav);
-    const bool recent = index == 0;
-    QCOMPARE(child("clearRecentButton")->isHidden(), !recent);
-    QVERIFY(child("createDirButton")->isHidden());
-    QCOMPARE(child("downloadButton")->isHidden(), recent);
-    QCOMPARE(child("deleteButton")->isHidden(), recent);
-    QCOMPARE(child<QCheckBox>("allCheckBox")->isHidden(), recent);
-    QCOMPARE(child<QLabel>("selectCountLabel")->isHidden(), recent);
-    QVERIFY(!child("uploadButton")->isHidden());
-    QVERIFY(!child("refreshButton")->isHidden());
-    if (!recent) { // nothing selected: nothing to download or delete
-        QVERIFY(!child("downloadButton")->isEnabled());
-        QVERIFY(!child("deleteButton")->isEnabled());
-        QCOMPARE(child<QLabel>("selectCountLabel")->text(), QStringLiteral("已选中0个文件"));
+    for (int index : {CloudPage::Explorer, CloudPage::Recent, CloudPage::Pictures,
+                      CloudPage::Videos, CloudPage::Documents}) {
+        window->cloudLeftButtonClicked(index);
+        const bool recent = index == CloudPage::Recent;
+        QCOMPARE(child("clearRecentButton")->isHidden(), !recent);
+        QVERIFY(child("createDirButton")->isHidden());
+        for (const char *name : {"downloadButton", "deleteButton"}) {
+            QCOMPARE(child(name)->isHidden(), recent);
+            QVERIFY(!child(name)->isEnabled() || recent);
+        }
+        QCOMPARE(child<QCheckBox>("allCheckBox")->isHidden(), recent);
+        QCOMPARE(child<QLabel>("selectCountLabel")->isHidden(), recent);
+        QCOMPARE(window->currentFileList() == nullptr, recent);
     }
-}
-
-void TestMainWidget::devicePages()
-{
-    auto *settings = child<QStackedWidget>("settingStackedWidget");
-    auto *refresh = child("refreshDeviceButton");
-    QVERIFY(refresh->isHidden()); // the page opens on the save-path column
-    window->settingLeftButtonClicked(1);
-    QVERIFY(!refresh->isHidden());
-    window->settingLeftButtonClicked(0);
-    QVERIFY(refresh->isHidden());
-    // The LAN page is reached only through its hidden button; "返回" goes back.
-    QVERIFY(child("localDeviceButton")->isHidden());
-    settings->setCurrentIndex(2);
-    child("userDeviceButton")->click();
-    QCOMPARE(settings->currentIndex(), 1);
-    child("localDeviceButton")->click();
-    QCOMPARE(settings->currentIndex(), 2);
-}
-
-void TestMainWidget::currentFileListMapping()
-{
-    const char *lists[] = {nullptr, "fileListWidget", "picListWidget", "videoListWidget",
-                           "docListWidget"};
-    for (int i = 1; i <= 4; ++i) {
-        child<QStackedWidget>("fileStackedWidget")->setCurrentIndex(i);
-        QCOMPARE(window->currentFileList(), child<QListWidget>(lists[i]));
-    }
-    child<QStackedWidget>("fileStackedWidget")->setCurrentIndex(0);
-    QTest::ignoreMessage(QtDebugMsg, "errer index of fileStackedWidget");
-    QCOMPARE(window->currentFileList(), nullptr);
 }
 
 void TestMainWidget::selectionAndSelectAll()
 {
-    window->cloudLeftButtonClicked(2);
+    window->cloudLeftButtonClicked(CloudPage::Pictures);
     auto *list = child<QListWidget>("picListWidget");
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     for (int i = 0; i < 3; ++i)
@@ -251,43 +215,86 @@ void TestMainWidget::selectionAndSelectAll()
     auto *count = child<QLabel>("selectCountLabel");
     all->setChecked(true);
     QCOMPARE(list->selectedItems().size(), 3);
-    QCOMPARE(count->text(), QStringLiteral("已选中3个文件"));
+    QVERIFY(count->text().contains('3'));
     QVERIFY(child("downloadButton")->isEnabled());
-    QVERIFY(child("deleteButton")->isEnabled());
     // Deselecting one while all are selected unchecks the box, which deselects every item.
     list->item(1)->setSelected(false);
     QVERIFY(!all->isChecked());
     QCOMPARE(list->selectedItems().size(), 0);
-    QCOMPARE(count->text(), QStringLiteral("已选中0个文件"));
+    QVERIFY(count->text().contains('0'));
 
-    // In the video list a selection of folders only enables neither button.
-    window->cloudLeftButtonClicked(3);
+    // In the video list a selection of folders only enables no download.
+    window->cloudLeftButtonClicked(CloudPage::Videos);
     auto *videos = child<QListWidget>("videoListWidget");
     auto *folder = new QListWidgetItem(QStringLiteral("series"), videos);
     folder->setData(Qt::UserRole, 1);
     new QListWidgetItem(QStringLiteral("other"), videos);
     folder->setSelected(true);
     QVERIFY(!child("downloadButton")->isEnabled());
-    QVERIFY(!child("deleteButton")->isEnabled());
     QVERIFY(!all->isChecked());
-    QCOMPARE(count->text(), QStringLiteral("已选中1个文件"));
+    QVERIFY(count->text().contains('1'));
 }
 
+// Until file lists and transfers exist, nothing offers them: upload and clear are off, the
+// transfer totals with pause and cancel are hidden, delete stays off even with a selection and
+// asks nothing when called.
+void TestMainWidget::actionsNotBuiltYetStayOff()
+{
+    QVERIFY(!child("uploadButton")->isEnabled());
+    QVERIFY(!child("clearRecentButton")->isEnabled());
+    for (const char *name :
+         {"btn_PauseAllUpload", "btn_cancelAllUpload", "btn_pauseAllDownload",
+          "btn_cancelAllDownload", "label_TotalUpProgress", "label_totalDownProgress"})
+        QVERIFY2(child<QWidget>(name)->isHidden(), name);
+    window->cloudLeftButtonClicked(CloudPage::Documents);
+    auto *list = child<QListWidget>("docListWidget");
+    (new QListWidgetItem(QStringLiteral("a.txt"), list))->setSelected(true);
+    QVERIFY(!child("deleteButton")->isEnabled());
+    QVERIFY(!modalOpenedBy([this] { window->removeButtonClicked(); }));
+}
+
+void TestMainWidget::settingsColumns()
+{
+    auto *settings = child<QStackedWidget>("settingStackedWidget");
+    auto *refresh = child("refreshDeviceButton");
+    QVERIFY(refresh->isHidden()); // the page opens on the save-path column
+    window->settingLeftButtonClicked(SettingsPage::BoundDevices);
+    QVERIFY(!refresh->isHidden());
+    window->settingLeftButtonClicked(SettingsPage::SavePath);
+    QVERIFY(refresh->isHidden());
+    // The LAN page is reached only through its hidden button; "返回" goes back.
+    QVERIFY(child("localDeviceButton")->isHidden());
+    child("localDeviceButton")->click();
+    QCOMPARE(settings->currentIndex(), int(SettingsPage::LanDevices));
+    child("userDeviceButton")->click();
+    QCOMPARE(settings->currentIndex(), int(SettingsPage::BoundDevices));
+}
+
+// The maximise button names what it will do next, for tool tips and screen readers.
 void TestMainWidget::doubleClickMaximisesInBandOnly()
 {
     QVERIFY(show());
+    auto *max = child("maxButton");
+    const QString maximise = max->accessibleName();
+    QVERIFY(!maximise.isEmpty());
     const int band = child<QWidget>("topWidget")->height();
     sendMouse(window, QEvent::MouseButtonDblClick, QPoint(400, band + 50), Qt::LeftButton);
     QCoreApplication::processEvents();
     QVERIFY(!window->isMaximized());
     sendMouse(window, QEvent::MouseButtonDblClick, QPoint(600, band / 2), Qt::LeftButton);
     QTRY_VERIFY(window->isMaximized());
+    QVERIFY(max->accessibleName() != maximise);
+    QCOMPARE(max->toolTip(), max->accessibleName());
     sendMouse(window, QEvent::MouseButtonDblClick, QPoint(600, band / 2), Qt::LeftButton);
     QTRY_VERIFY(!window->isMaximized());
-    child("maxButton")->click();
+    QCOMPARE(max->accessibleName(), maximise);
+    max->click();
     QTRY_VERIFY(window->isMaximized());
     window->showNormalOrMax();
     QTRY_VERIFY(!window->isMaximized());
+    for (const char *name : {"minButton", "closeButton"})
+        QVERIFY2(!child(name)->accessibleName().isEmpty() && !child(name)->toolTip().isEmpty(),
+                 name);
 }
 
 // Drags the grip so that the pointer ends delta away from the press point on screen, sending
@@ -315,8 +322,6 @@ QPoint TestMainWidget::gripDrag(ResizeLabel *grip, QPoint delta)
 
 void TestMainWidget::gripResizes()
 {
-    auto *recent = child<QTableWidget>("recentTableWidget");
-    recent->setColumnCount(3);
     window->move(0, 0);
     QVERIFY(show());
     auto *grip = window->findChild<ResizeLabel *>();
@@ -324,53 +329,62 @@ void TestMainWidget::gripResizes()
     const QSize before = window->size();
     QCOMPARE(gripDrag(grip, QPoint(37, 23)), QPoint(37, 23));
     QTRY_COMPARE(window->size(), before + QSize(37, 23));
-
-    // Everything placed from the bottom follows the corner.
-    const QSize size = window->size();
-    QCOMPARE(grip->pos(), QPoint(size.width() - grip->width(), size.height() - grip->height()));
-    QLabel *caption = deviceLabel("当前设备"), *name = deviceLabel("未知");
-    QVERIFY(caption && name);
-    QCOMPARE(name->pos(), QPoint(38, size.height() - 42));
-    QCOMPARE(caption->pos(), QPoint(38, size.height() - 42 - 25));
-    QCOMPARE(recent->columnWidth(0), size.width() - 360);
+    QCOMPARE(grip->geometry().bottomRight(), window->rect().bottomRight());
 
     // Shrinking stops at the minimum, and the grip stays in the corner.
     gripDrag(grip, QPoint(-200, -120));
-    QTRY_COMPARE(window->size(), QSize(900, 650));
-    QCOMPARE(window->minimumSize(), QSize(900, 650));
+    QTRY_COMPARE(window->size(), window->minimumSize());
     QCOMPARE(grip->geometry().bottomRight(), window->rect().bottomRight());
     window->resizeWindow(-5, -5);
-    QCOMPARE(window->size(), QSize(900, 650));
+    QCOMPARE(window->size(), window->minimumSize());
+}
+
+void TestMainWidget::closeWithoutTrayMinimises_data()
+{
+    QTest::addColumn<bool>("byButton");
+    QTest::newRow("close button") << true;
+    QTest::newRow("window system") << false;
+}
+
+// Without a system tray (as here) a hidden window could only come back through a second start:
+// closing minimises it instead.
+void TestMainWidget::closeWithoutTrayMinimises()
+{
+    QFETCH(bool, byButton);
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    QVERIFY(show());
+    if (byButton)
+        child("closeButton")->click();
+    else
+        window->windowHandle()->close();
+    QTRY_VERIFY(window->isMinimized());
+    QVERIFY(window->isVisible());
 }
 
 void TestMainWidget::userMenuQuitAsksAndCanBeDeclined()
 {
     QVERIFY(show());
-    QString asked;
-    QTimer::singleShot(0, [&asked] {
-        QWidget *modal = QApplication::activeModalWidget();
-        QVERIFY(modal);
-        asked = modal->findChild<QLabel *>(QStringLiteral("label_tip"))->text();
-        modal->findChild<QPushButton *>(QStringLiteral("btn_cancel"))->click();
-    });
-    child<QToolButton>("userButton")->menu()->actions().at(1)->trigger();
-    QCOMPARE(asked, QStringLiteral("是否退出程序？"));
+    QVERIFY(modalOpenedBy(
+        [this] { child<QToolButton>("userButton")->menu()->actions().at(1)->trigger(); }));
     QVERIFY(window->isVisible());
 }
 
 void TestMainWidget::switchAccountHidesWindow()
 {
     QVERIFY(show());
-    child<QListWidget>("userDeviceListWidget")->addItem(QStringLiteral("device"));
+    auto *devices = child<QListWidget>("userDeviceListWidget");
+    devices->addItem(QStringLiteral("device"));
+    const QString filled = devices->styleSheet();
     child<QToolButton>("userButton")->menu()->actions().at(0)->trigger();
     QVERIFY(!window->isVisible());
+    QVERIFY(!window->isMinimized());
     QCOMPARE(child<QToolButton>("userButton")->text(), QStringLiteral("登录"));
-    QCOMPARE(child<QListWidget>("userDeviceListWidget")->count(), 0);
+    QCOMPARE(devices->count(), 0);
+    QVERIFY(devices->styleSheet() != filled); // the empty-list picture again
 }
 
 void TestMainWidget::secondStartBringsWindowForward()
 {
-    QVERIFY(!window->isVisible());
     auto poke = [] {
         QLocalSocket socket;
         socket.connectToServer(QStringLiteral("qm-kelvora-client"));
@@ -389,28 +403,42 @@ void TestMainWidget::secondStartBringsWindowForward()
     QVERIFY(window->isVisible());
 }
 
-void TestMainWidget::unknownLinkToast()
+void TestMainWidget::savePath_data()
 {
-    window->show();
-    emit child<QLabel>("navLabel")->linkActivated(QStringLiteral("ftp:/x"));
-    QVERIFY(MessageBox::queueHead());
-    QCOMPARE(MessageBox::queueHead()->text(), QStringLiteral("未知协议"));
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("existing folder") << QDir::tempPath() + "/保存 目录" << true;
+    QTest::newRow("missing folder") << "/no/such/folder" << false;
+    QTest::newRow("empty") << QString() << false;
 }
 
-void TestMainWidget::savePathButtons()
+// 确定 stores an existing folder in the setting table, where the next start finds it again; a
+// path that does not exist is refused and leaves the stored one; 取消 shows the stored one again.
+void TestMainWidget::savePath()
 {
+    QFETCH(QString, folder);
+    QFETCH(bool, stored);
+    QVERIFY(QDir().mkpath(QDir::tempPath() + "/保存 目录"));
+    const QString before = QDir::tempPath();
+    QCOMPARE(SetSavePath(before), 0);
+    restart();
     window->show();
     auto *edit = child<QLineEdit>("savePathEdit");
-    window->SettingSavePathSelected(QDir::tempPath());
-    QCOMPARE(edit->text(), QDir::tempPath());
+    QCOMPARE(edit->text(), before);
+
+    window->SettingSavePathSelected(folder);
+    QCOMPARE(edit->text(), folder);
     child("okBtn")->click();
-    QCOMPARE(MessageBox::queueHead()->text(), QStringLiteral("保存成功"));
-    edit->setText(QStringLiteral("/no/such/folder"));
-    child("okBtn")->click();
-    QCOMPARE(MessageBox::queueHead()->nextToast()->text(),
-             QStringLiteral("设置失败，非法路径:/no/such/folder"));
+    QVERIFY(MessageBox::queueHead());
+    QCOMPARE(MessageBox::queueHead()->text().contains(folder), !stored);
+    const QString expected = stored ? folder : before;
+    QCOMPARE(GetSavePath(), expected);
+    edit->setText(QStringLiteral("typed, not saved"));
     child("cancelBtn")->click();
-    QCOMPARE(edit->text(), QDir::tempPath());
+    QCOMPARE(edit->text(), expected);
+
+    restart();
+    QCOMPARE(child<QLineEdit>("savePathEdit")->text(), expected);
 }
 
 QTEST_MAIN(TestMainWidget)
