@@ -1,6 +1,7 @@
 #include "app/extensions.h"
 #include "app/mainwidget.h"
 #include "app/networkmanager.h"
+#include "app/qttranslations.h"
 #include "platform/appdirs.h"
 #include "platform/crashhandler.h"
 #include "platform/quitsignals.h"
@@ -29,6 +30,7 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationDisplayName(QApplication::tr("Kelvora"));
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    installQtTranslations(&app);
 
     networkManager();
     // On a first run the folder does not exist yet: the working directory stays as it is.

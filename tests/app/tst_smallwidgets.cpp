@@ -1,5 +1,6 @@
 #include "account/logindialog.h"
 #include "app/mainwidget.h"
+#include "app/qttranslations.h"
 #include "app/resizelabel.h"
 #include "app/yesnodialog.h"
 
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
@@ -26,6 +28,7 @@ private slots:
     void framelessWindowsDragByTitleArea();
     void gripReportsOffsets();
     void gripCursor();
+    void qtOwnDialogsSpeakChinese();
 };
 
 void TestSmallWidgets::dialogButtons_data()
@@ -141,6 +144,16 @@ void TestSmallWidgets::gripCursor()
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&grip, &leave);
     QVERIFY(!grip.testAttribute(Qt::WA_SetCursor));
+}
+
+// Qt's own dialogs (the folder dialog of the settings page) use Qt's Chinese texts.
+void TestSmallWidgets::qtOwnDialogsSpeakChinese()
+{
+    const QString english = QStringLiteral("Find Directory");
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Find Directory"), english);
+    QVERIFY(installQtTranslations(QCoreApplication::instance()));
+    const QString shown = QCoreApplication::translate("QFileDialog", "Find Directory");
+    QVERIFY2(shown != english && shown.contains(QRegularExpression("\\p{Han}")), qPrintable(shown));
 }
 
 QTEST_MAIN(TestSmallWidgets)
