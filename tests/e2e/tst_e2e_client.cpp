@@ -313,10 +313,10 @@ void TestE2EClient::secondStartBringsWindowBack()
     QVERIFY2(first.state() == QProcess::Running, "the client of the previous step is gone");
     XSession::Window main = mainWindow(first);
     QVERIFY(main.isValid());
-    // The window's own close button only hides it.
+    // Without a system tray (none here) the close button minimises: the window must not vanish
+    // where nothing could bring it back. This X server has no window manager to iconify it.
     QVERIFY(x.click(main.geometry.x() + windowClose.x(), main.geometry.y() + windowClose.y()));
-    QVERIFY2(waitUntil([&] { return !mainWindow(first).isValid(); }, answerMs),
-             "the close button did not hide the main window");
+    QVERIFY(!waitUntil([&] { return !mainWindow(first).isValid(); }, 1000));
     QCOMPARE(first.state(), QProcess::Running);
 
     QVERIFY(startClient(second, QStringLiteral("client-2.log")));
@@ -324,7 +324,7 @@ void TestE2EClient::secondStartBringsWindowBack()
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
     QVERIFY2(waitUntil([&] { return mainWindow(first).isValid(); }, answerMs),
-             "the second start did not bring the main window back");
+             "the main window is gone after the second start");
     QVERIFY(!loginDialog(first).isValid());
 }
 
@@ -339,8 +339,11 @@ void TestE2EClient::automaticSignInWithSameHome()
 {
     const int signIns = logLines(QStringLiteral("POST /account/login")).size();
     QVERIFY(startClient(first, QStringLiteral("client-3.log")));
-    QVERIFY2(waitUntil([&] { return mainWindow(first).isValid(); }, startMs),
-             "the stored password did not sign in by itself");
+    // A client that cannot start (no display) ends at once: say so instead of waiting.
+    waitUntil([&] { return mainWindow(first).isValid() || first.state() == QProcess::NotRunning; },
+              startMs);
+    QVERIFY2(first.state() == QProcess::Running, "the client ended while starting");
+    QVERIFY2(mainWindow(first).isValid(), "the stored password did not sign in by itself");
     QCOMPARE(logLines(QStringLiteral("POST /account/login")).size(), signIns + 1);
     QVERIFY2(waitUntil([&] { return !loginDialog(first).isValid(); }, answerMs),
              "the login dialog stayed after the automatic sign-in");
