@@ -53,8 +53,8 @@ private slots:
     void cleanup();
     void queueShowsOneAfterAnother();
     void duplicateTextIsDroppedAndCloseButtonFades();
-    void widthRule();
-    void defaultsAndOptions();
+    void sizeAndPlace_data();
+    void sizeAndPlace();
     void closeButtonDuringFadeChangesNothing();
     void parentDeletedWhileQueued();
     void toastOverHiddenWindowStepsAside();
@@ -123,44 +123,40 @@ void TestMessageBox::duplicateTextIsDroppedAndCloseButtonFades()
     QCOMPARE(queued(), QStringList({"乙", "丙", "甲"}));
 }
 
-void TestMessageBox::widthRule()
+void TestMessageBox::sizeAndPlace_data()
 {
-    MessageBox::showMessage(Error, QStringLiteral("短"), window, false, 100000);
-    MessageBox *shortToast = MessageBox::queueHead();
-    QCOMPARE(shortToast->width(), 300);
-    QCOMPARE(shortToast->height(), 40);
-
-    const QString longText =
-        QStringLiteral("这是一条很长很长的提示信息，它的宽度一定会超过二百三十六个像素");
-    MessageBox::showMessage(Error, longText, window, false, 100000);
-    MessageBox *longToast = shortToast->nextToast();
-    QVERIFY(longToast);
-    const int textWidth = QFontMetrics(longToast->font()).horizontalAdvance(longText);
-    QVERIFY(textWidth > 236);
-    QCOMPARE(longToast->width(), textWidth + 80);
-    QCOMPARE(longToast->height(), 40);
-    // Centred horizontally, 20 px above the bottom.
-    QCOMPARE(longToast->x(), (920 - longToast->width()) / 2);
-    QCOMPARE(longToast->y(), 650 - 40 - 20);
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QPoint>("pos");
+    QTest::newRow("short, default place") << QStringLiteral("短") << QPoint(-1, -1);
+    QTest::newRow("long") << QStringLiteral(
+                                 "这是一条很长很长的提示信息，它的宽度一定会超过二百三十六个像素")
+                          << QPoint(-1, -1);
+    QTest::newRow("given place") << QStringLiteral("位置") << QPoint(16, 118);
+    QTest::newRow("two lines") << QStringLiteral("无法打开浏览器，请访问：\nhttp://127.0.0.1:9/x")
+                               << QPoint(-1, -1);
 }
 
-void TestMessageBox::defaultsAndOptions()
+// At least 300 x 40, wide enough for its longest line with room for icon and close button,
+// a line taller per extra line; by default centred 20 px above the parent's bottom.
+void TestMessageBox::sizeAndPlace()
 {
-    // By default: two seconds, centred 20 px above the bottom, no close button.
-    MessageBox::showMessage(Info, QStringLiteral("默认"), window);
+    QFETCH(QString, text);
+    QFETCH(QPoint, pos);
+    MessageBox::showMessage(Info, text, window, false, -1, pos);
     MessageBox *toast = MessageBox::queueHead();
     QCOMPARE(toast->duration(), 2000);
     QVERIFY(toast->isDisplayTimerRunning());
-    QVERIFY(!toast->isFading());
-    QCOMPARE(toast->pos(), QPoint((920 - 300) / 2, 650 - 40 - 20));
     QVERIFY(toast->findChild<QPushButton *>("closeButton")->isHidden());
-    MessageBox::showMessage(Error, QStringLiteral("位置"), window, true, 5000, QPoint(16, 118));
-    MessageBox *next = toast->nextToast();
-    QCOMPARE(next->duration(), 5000);
-    QCOMPARE(next->pos(), QPoint(16, 118));
-    QCOMPARE(next->parentWidget(), window);
-    QVERIFY(!next->findChild<QPushButton *>("closeButton")->isHidden());
-    QCOMPARE(next->findChild<QLabel *>("msgLabel")->text(), QStringLiteral("位置"));
+    const QFontMetrics metrics(toast->font());
+    const QStringList lines = text.split('\n');
+    int widest = 0;
+    for (const QString &line : lines)
+        widest = qMax(widest, metrics.horizontalAdvance(line));
+    QCOMPARE(toast->width(), qMax(300, widest + 80));
+    QCOMPARE(toast->height(), 40 + (lines.size() - 1) * metrics.lineSpacing());
+    QCOMPARE(toast->pos(), pos != QPoint(-1, -1)
+                               ? pos
+                               : QPoint((920 - toast->width()) / 2, 650 - toast->height() - 20));
 }
 
 void TestMessageBox::closeButtonDuringFadeChangesNothing()

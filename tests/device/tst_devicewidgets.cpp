@@ -247,24 +247,20 @@ private slots:
             delete toast;
     }
 
-    void bareCardHoverAndSelection()
+    // Hovering shows the hover mark; a selected card keeps its clicked mark through hovering.
+    void cardHoverAndSelection()
     {
         DeviceItem item;
         QLabel *flag = label(&item, "flagLabel");
-        QCOMPARE(item.size(), QSize(128, 134));
-        QCOMPARE(label(&item, "nameLabel")->text(), "Tovrik001（在线）");
-        QCOMPARE(label(&item, "sizeLabel")->text(), "0GB可用/0GB");
-        QVERIFY(flag->isHidden() && !item.onlinestatus && !item.selected && !item.diskInfoReply);
+        QVERIFY(flag->isHidden() && !item.selected && !item.diskInfoReply);
         QEvent enter(QEvent::Enter);
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(&item, &enter);
         QVERIFY(!flag->isHidden());
         QApplication::sendEvent(&item, &leave);
         QVERIFY(flag->isHidden());
-        // Selected: the clicked mark stays through hovering.
         item.setSelected(true);
         const QImage clicked = flag->pixmap(Qt::ReturnByValue).toImage();
-        QCOMPARE(clicked, QImage(":/image/listitem_clicked.png").convertToFormat(clicked.format()));
         QApplication::sendEvent(&item, &enter);
         QCOMPARE(flag->pixmap(Qt::ReturnByValue).toImage(), clicked);
         QApplication::sendEvent(&item, &leave);
