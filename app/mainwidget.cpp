@@ -472,17 +472,14 @@ void MainWidget::deviceItemDClicked(QListWidgetItem *item)
 
 void MainWidget::selectDevice(QListWidgetItem *item)
 {
-    DeviceItem *chosen = DeviceSelection::markChosen(item);
+    DeviceItem *chosen = DeviceSelection::cardOf(item);
     if (!chosen)
         return;
     currentDevId = chosen->deviceid;
     currentDevUserId = identity ? identity->userId : 0;
-    // The same device's card in the other list carries the mark too.
-    for (DeviceListWidget *list : {static_cast<DeviceListWidget *>(ui->userDeviceListWidget),
-                                   static_cast<DeviceListWidget *>(ui->localDeviceListWidget)}) {
-        if (list != item->listWidget())
-            list->markCurrent(currentDevId);
-    }
+    // The chosen card and the same device's card in the other list carry the mark.
+    ui->userDeviceListWidget->markCurrent(currentDevId);
+    ui->localDeviceListWidget->markCurrent(currentDevId);
     // Hook: the explorer's queryPartitionNames(), its currentPath and rootPath emptied and
     // total -1 on the four file lists join here when the file lists land.
     deviceNameLabel->setText(DeviceSelection::nameText(chosen));

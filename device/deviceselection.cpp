@@ -1,9 +1,9 @@
 #include "device/deviceselection.h"
 
 #include "device/deviceitem.h"
+#include "device/devicelistwidget.h"
 
 #include <QCoreApplication>
-#include <QListWidget>
 
 DeviceItem *DeviceSelection::cardOf(QListWidgetItem *item)
 {
@@ -12,43 +12,13 @@ DeviceItem *DeviceSelection::cardOf(QListWidgetItem *item)
     return qobject_cast<DeviceItem *>(item->listWidget()->itemWidget(item));
 }
 
-DeviceItem *DeviceSelection::findCard(QListWidget *list, const QString &deviceid)
-{
-    if (!list)
-        return nullptr;
-    for (int row = 0; row < list->count(); ++row) {
-        DeviceItem *card = cardOf(list->item(row));
-        if (card && card->deviceid == deviceid)
-            return card;
-    }
-    return nullptr;
-}
-
-DeviceItem *DeviceSelection::markChosen(QListWidgetItem *item)
-{
-    QListWidget *list = item ? item->listWidget() : nullptr;
-    if (!list)
-        return nullptr;
-    DeviceItem *chosen = nullptr;
-    for (int row = 0; row < list->count(); ++row) {
-        DeviceItem *card = cardOf(list->item(row));
-        if (!card)
-            continue;
-        const bool on = list->item(row) == item;
-        card->setSelected(on);
-        if (on)
-            chosen = card;
-    }
-    return chosen;
-}
-
-DeviceItem *DeviceSelection::resolveCurrent(QListWidget *local, QListWidget *bound,
+DeviceItem *DeviceSelection::resolveCurrent(DeviceListWidget *local, DeviceListWidget *bound,
                                             const QString &deviceid)
 {
     if (deviceid.isEmpty())
         return nullptr;
-    DeviceItem *boundCard = findCard(bound, deviceid);
-    if (DeviceItem *lanCard = findCard(local, deviceid)) {
+    DeviceItem *boundCard = bound->findDevice(deviceid);
+    if (DeviceItem *lanCard = local->findDevice(deviceid)) {
         if (boundCard) {
             lanCard->aliasname = boundCard->aliasname;
             lanCard->updateStatus();
@@ -58,16 +28,14 @@ DeviceItem *DeviceSelection::resolveCurrent(QListWidget *local, QListWidget *bou
     return boundCard;
 }
 
-QListWidgetItem *DeviceSelection::restoreTarget(QListWidget *bound, const QString &storedId)
+QListWidgetItem *DeviceSelection::restoreTarget(DeviceListWidget *bound, const QString &storedId)
 {
-    if (!bound || bound->count() == 0)
+    if (bound->count() == 0)
         return nullptr;
-    if (!storedId.isEmpty()) {
-        for (int row = 0; row < bound->count(); ++row) {
-            DeviceItem *card = cardOf(bound->item(row));
-            if (card && card->deviceid == storedId)
-                return bound->item(row);
-        }
+    for (int row = 0; !storedId.isEmpty() && row < bound->count(); ++row) {
+        DeviceItem *card = bound->deviceAt(row);
+        if (card && card->deviceid == storedId)
+            return bound->item(row);
     }
     return bound->item(0);
 }

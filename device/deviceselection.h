@@ -4,7 +4,7 @@
 #include <QString>
 
 class DeviceItem;
-class QListWidget;
+class DeviceListWidget;
 class QListWidgetItem;
 
 // The main window's choice of the current device over the two device lists.
@@ -13,20 +13,15 @@ class DeviceSelection
 public:
     // The card of a row, or null.
     static DeviceItem *cardOf(QListWidgetItem *item);
-    static DeviceItem *findCard(QListWidget *list, const QString &deviceid);
-
-    // Marks the row's card as selected and every other card of its list as not; returns the
-    // chosen card, or null when the row has none.
-    static DeviceItem *markChosen(QListWidgetItem *item);
 
     // The current device: the LAN card when the device answers on the LAN (it then takes the
     // bound card's name and is redrawn), else the bound card, else null.
-    static DeviceItem *resolveCurrent(QListWidget *local, QListWidget *bound,
+    static DeviceItem *resolveCurrent(DeviceListWidget *local, DeviceListWidget *bound,
                                       const QString &deviceid);
 
     // The bound row to make current after a load: the stored device when still bound, else
     // the first row; null for an empty list.
-    static QListWidgetItem *restoreTarget(QListWidget *bound, const QString &storedId);
+    static QListWidgetItem *restoreTarget(DeviceListWidget *bound, const QString &storedId);
 
     // deviceNameLabel's text: the name and the on-line mark.
     static QString nameText(const DeviceItem *device);

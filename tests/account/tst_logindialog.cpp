@@ -128,10 +128,6 @@ private slots:
         QVERIFY(t);
         QCOMPARE(toastCount(), 1);
         QCOMPARE(t->parentWidget(), dialog.get());
-        QCOMPARE(t->pos(), QPoint(16, 118));
-        QCOMPARE(t->duration(), 2000);
-        QVERIFY(!toastClosable(t));
-        QVERIFY(toastHasIcon(t, ":/image/msgbox_error.png"));
         expectIdle();
         QCoreApplication::processEvents();
         QCOMPARE(finish.count(), 0); // nothing was sent
@@ -357,8 +353,6 @@ private slots:
         MessageBox *toast = findToast(QString::fromUtf8("登录失败！ 网络错误"));
         QVERIFY(toast);
         QCOMPARE(toast->parentWidget(), shown);
-        QCOMPARE(toast->pos(), QPoint(16, 118));
-        QVERIFY(toastHasIcon(toast, ":/image/msgbox_error.png"));
         QCOMPARE(loginButton->text(), QString::fromUtf8("登录"));
         QVERIFY(loginButton->isEnabled());
         QVERIFY(shown->isVisible());

@@ -604,11 +604,12 @@ private slots:
         QVERIFY(!DeviceSelection::restoreTarget(&bound, "A"));
         DeviceItem *a = addBound(bound, "A");
         DeviceItem *b = addBound(bound, "B", false);
-        QCOMPARE(DeviceSelection::markChosen(bound.item(1)), b);
+        QCOMPARE(DeviceSelection::cardOf(bound.item(1)), b);
+        QVERIFY(!DeviceSelection::cardOf(nullptr));
+        bound.markCurrent("B");
         QVERIFY(b->selected && !a->selected);
-        QCOMPARE(DeviceSelection::markChosen(bound.item(0)), a);
-        QVERIFY(a->selected && !b->selected);
-        QVERIFY(!DeviceSelection::markChosen(nullptr));
+        bound.markCurrent(QString());
+        QVERIFY(!a->selected && !b->selected);
         QCOMPARE(DeviceSelection::nameText(a), "a（在线）");
         QCOMPARE(DeviceSelection::nameText(b), "b（离线）");
         // The stored device when still bound; else, or with nothing stored, the first.
@@ -638,7 +639,7 @@ private slots:
         QCOMPARE(lanCard->toolTip(), "客厅的盒子");
         // Bound only, LAN only, unknown.
         QCOMPARE(DeviceSelection::resolveCurrent(&local, &bound, boundOnly),
-                 DeviceSelection::findCard(&bound, boundOnly));
+                 bound.findDevice(boundOnly));
         QCOMPARE(DeviceSelection::resolveCurrent(&local, &bound, "TVK1000A000000DEV3"),
                  local.findDevice("TVK1000A000000DEV3"));
         QVERIFY(!DeviceSelection::resolveCurrent(&local, &bound, "gone"));
