@@ -13,8 +13,7 @@
 
 int main(int argc, char *argv[])
 {
-    armCrashReports(temporaryDirectory() + QStringLiteral("kelvora") + QDir::separator(),
-                    executableFilePath());
+    armCrashReports(crashReportDirectory(), executableFilePath());
 
     // QtWebEngine shares its contexts with the widgets only when told before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

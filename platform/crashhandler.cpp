@@ -1,5 +1,7 @@
 #include "platform/crashhandler.h"
 
+#include "platform/appdirs.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -126,16 +128,32 @@ void writeAll(int fd, const char *data, size_t size)
     }
 }
 
+// A new file only: an existing name, or a link planted under it, is never written through.
+int createReport()
+{
+    if (!settings.reportPrefix[0])
+        return -1;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        Line path;
+        path.add(settings.reportPrefix)
+            .add((long long)::time(nullptr))
+            .add("-")
+            .add((long long)::getpid());
+        if (attempt > 0)
+            path.add("-").add((long long)attempt);
+        path.add(".txt");
+        const int fd =
+            ::open(path.text, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
 void onFatalSignal(int sig)
 {
     const int savedErrno = errno;
-    Line path;
-    path.add(settings.reportPrefix)
-        .add((long long)::time(nullptr))
-        .add("-")
-        .add((long long)::getpid())
-        .add(".txt");
-    const int fd = ::open(path.text, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd = createReport();
     if (fd >= 0) {
         Line head;
         head.add("product: ").add(settings.product).add("\nversion: ").add(settings.version);
@@ -223,16 +241,19 @@ int QM_InitBugHandler(const wchar_t *productName, const wchar_t *executablePath,
 {
     QString dir = reportDirectory;
     if (dir.isEmpty())
-        dir = QDir::tempPath() + QStringLiteral("/kelvora/");
-    QDir().mkpath(dir);
+        dir = crashReportDirectory();
     dir = QDir::fromNativeSeparators(dir);
+    // Reports hold paths and memory contents: only in a folder of this user's own.
+    const bool usable = ensurePrivateDirectory(dir, true);
+    if (!usable)
+        qDebug("crash reports off: %s is not a private folder", qPrintable(dir));
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     QString code = fromWide(productCode);
     if (code.isEmpty())
         code = QStringLiteral("crash");
     copyText(settings.reportPrefix, sizeof settings.reportPrefix,
-             QFile::encodeName(dir + code + QStringLiteral("-crash-")));
+             usable ? QFile::encodeName(dir + code + QStringLiteral("-crash-")) : QByteArray());
     copyText(settings.product, sizeof settings.product, fromWide(productName).toUtf8());
     copyText(settings.version, sizeof settings.version, fromWide(version).toUtf8());
     copyText(settings.executable, sizeof settings.executable, fromWide(executablePath).toUtf8());

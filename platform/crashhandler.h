@@ -7,9 +7,11 @@ class QString;
 //
 // Here they arm a small local handler: on SIGSEGV, SIGABRT, SIGBUS, SIGFPE or SIGILL it writes
 // a short report (product, version, executable, signal, backtrace) into the report directory,
-// named "<product code>-crash-<time>-<pid>.txt", and then lets the signal take its default
-// action. The report directory is created by QM_InitBugHandler. The mode setters are
-// recorded only; the local handler neither shows, sends nor restarts anything.
+// named "<product code>-crash-<time>-<pid>.txt" (a new file, never one that exists or a link),
+// and then lets the signal take its default action. QM_InitBugHandler creates the report
+// directory as a private folder (ensurePrivateDirectory); when it is not one (someone else's,
+// a link) no report is written. The mode setters are recorded only; the local handler neither
+// shows, sends nor restarts anything.
 
 int QM_SetBugReportRootDir(const wchar_t *reportDir);
 int QM_SetReportShowMode(int mode);
