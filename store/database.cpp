@@ -1,5 +1,6 @@
 #include "store/database.h"
 
+#include "platform/appdirs.h"
 #include "store/passwordcipher.h"
 
 #include <QDebug>
@@ -60,11 +61,15 @@ void InitDatabase()
         db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     }
 
-    QDir home = QDir::home();
-    if (!home.exists(QStringLiteral("kelvora")))
-        home.mkdir(QStringLiteral("kelvora"));
+    // The file holds the remembered password under a key that ships with the program: only this
+    // user may read it. Folders and files left wider by earlier versions are tightened.
+    const QDir home = QDir::home();
+    const QString folder = home.absoluteFilePath(QStringLiteral("kelvora"));
+    const QString file = QStringLiteral("%1/kelvora/data.db").arg(home.absolutePath());
+    if (!ensurePrivateDirectory(folder) || !ensurePrivateFile(file))
+        qDebug("data folder not private: %s", qPrintable(folder));
 
-    db.setDatabaseName(QStringLiteral("%1/kelvora/data.db").arg(home.absolutePath()));
+    db.setDatabaseName(file);
     if (!db.open()) {
         std::fputs("open database failed\n", stderr);
         return;

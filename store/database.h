@@ -39,7 +39,8 @@ struct RecentFileRecord
     QString createTime;
 };
 
-// Opens (creating if needed) $HOME/kelvora/data.db and its four tables.
+// Opens (creating if needed) $HOME/kelvora/data.db and its four tables. The folder is kept
+// 0700 and the file 0600, tightened when found wider.
 void InitDatabase();
 
 // The password is kept only when savepwflag is non-zero (else the empty password is stored).

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -95,6 +96,29 @@ private slots:
                  "INTEGER, time DATETIME )",
                  "CREATE TABLE setting (id              INTEGER       PRIMARY KEY "
                  "AUTOINCREMENT,savepath        CHAR(260)     NOT NULL )"}));
+    }
+
+    // The stored password's key ships with the program: only the user may read the file. An
+    // earlier install's wider folder and file are tightened, and their rows read as before.
+    void onlyTheUserReadsIt()
+    {
+        const QByteArray folder = QFile::encodeName(home->path() + "/kelvora");
+        const QByteArray file = folder + "/data.db";
+        const auto mode = [](const QByteArray &path) {
+            struct stat info;
+            return ::stat(path.constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+        };
+        QCOMPARE(mode(folder), 0700);
+        QCOMPARE(mode(file), 0600);
+        AddLoginInfo({"alice", "secret", 1, 1});
+        QSqlDatabase::database().close();
+        QVERIFY(::chmod(folder.constData(), 0755) == 0 && ::chmod(file.constData(), 0644) == 0);
+        InitDatabase();
+        QCOMPARE(mode(folder), 0700);
+        QCOMPARE(mode(file), 0600);
+        LoginInfo info;
+        QCOMPARE(GetLastLoginInfo(&info), 0);
+        QCOMPARE(info.pw, QString("secret"));
     }
 
     void reopeningKeepsRows()
