@@ -1,9 +1,12 @@
 #include "platform/singleinstance.h"
 
+#include "platform/appdirs.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -15,6 +18,7 @@
 #include <cerrno>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -39,12 +43,59 @@ private:
 
 } // namespace
 
-QString singleInstanceName()
+QString singleInstanceDirectory()
 {
-    return QStringLiteral("qm-kelvora-client");
+#if defined(Q_OS_UNIX)
+    // $XDG_RUNTIME_DIR is the session's and not ours to tighten: taken only as it should be.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime)) {
+        const QFileInfo info(runtime);
+        if (info.isDir() && !info.isSymLink() && info.ownerId() == ::geteuid() &&
+            (info.permissions() &
+             (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+              QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther)) == 0)
+            return QDir::cleanPath(runtime);
+    }
+    const QString shared = QDir::tempPath() + QStringLiteral("/kelvora-%1").arg(::geteuid());
+    if (ensurePrivateDirectory(shared))
+        return shared;
+    const QString own = QDir::homePath() + QStringLiteral("/.cache/kelvora-run");
+    if (ensurePrivateDirectory(own, true))
+        return own;
+    qDebug("no private folder for the single instance");
+    return shared;
+#else
+    return QString();
+#endif
 }
 
-SingleInstance::SingleInstance(const QString &name) : m_name(name), m_memory(name) {}
+QString singleInstanceName()
+{
+#if defined(Q_OS_UNIX)
+    return singleInstanceDirectory() + QStringLiteral("/qm-kelvora-client");
+#else
+    return QStringLiteral("qm-kelvora-client");
+#endif
+}
+
+SingleInstance::SingleInstance(const QString &name) : m_name(name)
+{
+    createSegment(false);
+}
+
+bool SingleInstance::createSegment(bool create)
+{
+    // A fresh object for each try: after a failed create() one with a native key keeps
+    // failing ("unable to set key on lock").
+    m_memory = std::make_unique<QSharedMemory>();
+    // A full path names its own key file (a SysV key comes from the file's inode); a plain
+    // name keeps Qt's key, which on Unix lives in the shared temporary directory.
+    if (QDir::isAbsolutePath(m_name))
+        m_memory->setNativeKey(m_name + QStringLiteral(".key"));
+    else
+        m_memory->setKey(m_name);
+    return create && m_memory->create(1, QSharedMemory::ReadWrite);
+}
 
 SingleInstance::~SingleInstance()
 {
@@ -56,44 +107,81 @@ bool SingleInstance::tryCreate()
     if (m_first)
         return true;
     StartLock lock(m_name);
-    if (m_memory.create(1, QSharedMemory::ReadWrite))
+    if (createSegment(true))
         return m_first = true;
-    if (m_memory.error() != QSharedMemory::AlreadyExists) {
-        qDebug("single instance segment: %s", qPrintable(m_memory.errorString()));
+    if (m_memory->error() != QSharedMemory::AlreadyExists) {
+        qDebug("single instance segment: %s", qPrintable(m_memory->errorString()));
         return false;
     }
-    if (!segmentIsOrphaned())
-        return false;
-    // The previous owner died without releasing: drop its segment and socket file and take over.
-    if (m_memory.attach())
-        m_memory.detach();
-    QLocalServer::removeServer(m_name);
-    if (m_memory.create(1, QSharedMemory::ReadWrite))
-        return m_first = true;
-    qDebug("single instance takeover failed: %s", qPrintable(m_memory.errorString()));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        switch (segmentState()) {
+        case Segment::Live:
+            return false;
+        case Segment::Foreign:
+            qDebug("single instance key held by another user: new key");
+            renewKey();
+            break;
+        case Segment::Orphaned:
+            // The previous owner died without releasing: drop its segment and socket file.
+            removeOrphan();
+            QLocalServer::removeServer(m_name);
+            break;
+        }
+        if (createSegment(true))
+            return m_first = true;
+        if (m_memory->error() != QSharedMemory::AlreadyExists)
+            break;
+    }
+    qDebug("single instance takeover failed: %s", qPrintable(m_memory->errorString()));
     return false;
 }
 
-bool SingleInstance::segmentIsOrphaned()
+SingleInstance::Segment SingleInstance::segmentState()
 {
 #if defined(Q_OS_UNIX)
     // A live owner stays attached; the kernel detaches a process that dies. Asking the local
     // server instead would mistake a first instance that is still starting for a dead one.
-    const QByteArray keyFile = QFile::encodeName(m_memory.nativeKey());
+    const QByteArray keyFile = QFile::encodeName(m_memory->nativeKey());
     const key_t key = ::ftok(keyFile.constData(), 'Q');
     if (key == -1)
-        return true;
+        return Segment::Orphaned;
     const int id = ::shmget(key, 0, 0);
     if (id == -1)
-        return errno == ENOENT;
+        return errno == EACCES ? Segment::Foreign : Segment::Orphaned;
     struct shmid_ds info;
     if (::shmctl(id, IPC_STAT, &info) != 0)
-        return false;
-    return info.shm_nattch == 0;
+        return errno == EACCES ? Segment::Foreign : Segment::Live;
+    if (info.shm_perm.uid != ::geteuid())
+        return Segment::Foreign;
+    return info.shm_nattch == 0 ? Segment::Orphaned : Segment::Live;
 #else
     // Elsewhere the system releases the segment together with its last process.
-    return false;
+    return Segment::Live;
 #endif
+}
+
+void SingleInstance::removeOrphan()
+{
+#if defined(Q_OS_UNIX)
+    // Directly: QSharedMemory::attach() refuses a native key (it has no lock to take).
+    const key_t key = ::ftok(QFile::encodeName(m_memory->nativeKey()).constData(), 'Q');
+    const int id = key == -1 ? -1 : ::shmget(key, 0, 0);
+    if (id != -1)
+        ::shmctl(id, IPC_RMID, nullptr);
+#endif
+}
+
+void SingleInstance::renewKey()
+{
+    // The old file is kept until the new one exists, so the new one gets another inode.
+    const QString key = m_memory->nativeKey();
+    const QString old = key + QStringLiteral(".old");
+    QFile::remove(old);
+    QFile::rename(key, old);
+    QFile created(key);
+    if (created.open(QIODevice::WriteOnly))
+        created.close();
+    QFile::remove(old);
 }
 
 void SingleInstance::release()
@@ -101,7 +189,7 @@ void SingleInstance::release()
     if (!m_first)
         return;
     StartLock lock(m_name);
-    m_memory.detach();
+    m_memory->detach();
     m_first = false;
 }
 

@@ -4,12 +4,22 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QLocalServer;
 class QObject;
 
-// The name of the single-instance segment and of the first instance's local server.
+// The name of the single-instance segment and of the first instance's local server. On
+// Windows "qm-kelvora-client" (the session already scopes it). Elsewhere fixed names in the
+// shared temporary directory let another user of the machine hold them and keep the program
+// from starting: there it is that name inside singleInstanceDirectory(), a full path, and the
+// segment's key file and the lock file sit beside it ("<name>.key", "<name>.lock").
 QString singleInstanceName();
+
+// Unix: a folder only this user may enter: $XDG_RUNTIME_DIR when it is one, else
+// "kelvora-<uid>" in the temporary directory (created or tightened to 0700, refused when it is
+// a link or someone else's), else ~/.cache/kelvora-run. Empty on Windows.
+QString singleInstanceDirectory();
 
 // Guards the one running instance with a one-byte shared-memory segment.
 //
@@ -22,8 +32,10 @@ QString singleInstanceName();
 //
 // On Unix a killed first instance leaves its segment and socket file behind. tryCreate()
 // recognises a segment that no process is attached to any more, removes it together with the
-// stale socket file and becomes the first instance. Concurrent starts are serialised through a
-// lock file beside the socket, so exactly one of them wins.
+// stale socket file and becomes the first instance. A segment under the key that belongs to
+// another user (who guessed the key) is left alone: the key file is renewed, which gives a new
+// key. Concurrent starts are serialised through a lock file beside the socket, so exactly one
+// of them wins.
 class SingleInstance
 {
 public:
@@ -45,10 +57,20 @@ public:
     static int pokeFirstInstance(const QString &name = singleInstanceName());
 
 private:
-    bool segmentIsOrphaned();
+    enum class Segment
+    {
+        Live,
+        Orphaned,
+        Foreign
+    };
+    Segment segmentState();
+    void renewKey();
+    void removeOrphan();
+    // A new segment object; with create, it tries to create the segment.
+    bool createSegment(bool create);
 
     QString m_name;
-    QSharedMemory m_memory;
+    std::unique_ptr<QSharedMemory> m_memory;
     bool m_first = false;
 };
 

@@ -10,7 +10,7 @@ export XDG_RUNTIME_DIR="$root/tmp/runtime"; mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 rc=$?
 # Tests that kill or crash the program leave its shared-memory segment behind (the kernel keeps
 # SysV segments); drop the orphaned ones keyed by files in this test's TMPDIR.
-for f in "$TMPDIR"/qipc_sharedmemory_*; do
+for f in "$TMPDIR"/qipc_sharedmemory_* "$TMPDIR"/*.key "$TMPDIR"/*/*.key "$HOME"/.cache/*/*.key; do
     [ -e "$f" ] || continue
     read -r dev ino < <(stat -c '%d %i' "$f")
     key=$(printf '0x%08x' $(( (0x51 << 24) | ((dev & 0xff) << 16) | (ino & 0xffff) )))

@@ -4,6 +4,7 @@
 #include "app/messagebox.h"
 #include "app/pages.h"
 #include "app/resizelabel.h"
+#include "platform/singleinstance.h"
 #include "store/database.h"
 
 #include "sendmouse.h"
@@ -387,7 +388,7 @@ void TestMainWidget::secondStartBringsWindowForward()
 {
     auto poke = [] {
         QLocalSocket socket;
-        socket.connectToServer(QStringLiteral("qm-kelvora-client"));
+        socket.connectToServer(singleInstanceName());
         QVERIFY(socket.waitForConnected(10000));
         socket.write("0");
         socket.flush();

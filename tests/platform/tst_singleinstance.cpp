@@ -1,9 +1,16 @@
 // Single instance with real processes: the probe (the program's start-up steps without the main
 // window), then the program itself: its crash report, and a start with a home directory that
-// cannot be written, followed by a second start that ends.
+// cannot be written, followed by a second start that ends. Other users of the machine cannot
+// keep it from starting.
+#include "platform/appdirs.h"
+#include "platform/singleinstance.h"
+
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
+#include <QLockFile>
 #include <QProcess>
+#include <QSharedMemory>
 #include <QtTest>
 
 #include <csignal>
@@ -60,9 +67,8 @@ public:
 
 QString keyFile()
 {
-    const QStringList files =
-        QDir::temp().entryList({QStringLiteral("qipc_sharedmemory_qmkelvoraclient*")}, QDir::Files);
-    return files.isEmpty() ? QString() : QDir::temp().filePath(files.first());
+    const QString file = singleInstanceName() + QStringLiteral(".key");
+    return QFile::exists(file) ? file : QString();
 }
 
 int segmentId()
@@ -80,7 +86,7 @@ int attachCount(int id)
 
 QString socketFile()
 {
-    return QDir::temp().filePath(QStringLiteral("qm-kelvora-client"));
+    return singleInstanceName();
 }
 
 // A further start finds the first instance, pokes it and ends with 0 by its timer after the
@@ -120,6 +126,9 @@ private slots:
     void terminationSignalShutsDownCleanly_data();
     void terminationSignalShutsDownCleanly();
     void unwritableHomeDoesNotStopTheStart();
+    void otherUsersCannotStopTheStart_data();
+    void otherUsersCannotStopTheStart();
+    void privateFolderChoice();
 
 private:
     // Waits until the program holds the segment; returns the segment's id.
@@ -244,7 +253,7 @@ int TestSingleInstance::waitForFirst(QProcess *process)
 
 void TestSingleInstance::programCrashWritesReport()
 {
-    const QString reports = QDir::tempPath() + QStringLiteral("/kelvora/");
+    const QString reports = crashReportDirectory();
     QDir(reports).removeRecursively();
     Probe first({}, true);
     QVERIFY(waitForFirst(&first.process) >= 0);
@@ -308,6 +317,94 @@ void TestSingleInstance::unwritableHomeDoesNotStopTheStart()
     // Still running: a process that has ended is reaped here and fails the check.
     QVERIFY2(first.process.state() != QProcess::NotRunning && !first.process.waitForFinished(100),
              first.process.readAllStandardError().constData());
+}
+
+void TestSingleInstance::otherUsersCannotStopTheStart_data()
+{
+    QTest::addColumn<QString>("plant");
+    QTest::newRow("the shared names held") << "shared names";
+    QTest::newRow("a segment of another user's under the key") << "foreign segment";
+    QTest::newRow("a link in place of the private folder") << "link";
+}
+
+void TestSingleInstance::otherUsersCannotStopTheStart()
+{
+    QFETCH(QString, plant);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // What another user could hold in the shared temporary folder: the fixed names.
+    QSharedMemory sharedSegment(QStringLiteral("qm-kelvora-client"));
+    QLocalServer sharedServer;
+    QLockFile sharedLock(QDir::temp().filePath(QStringLiteral("qm-kelvora-client.lock")));
+    int foreignId = -1;
+    void *foreignAt = nullptr;
+    const QString elsewhere = QDir::tempPath() + QStringLiteral("/elsewhere");
+    if (plant == "shared names") {
+        QVERIFY(sharedSegment.create(1));
+        QVERIFY(sharedServer.listen(QDir::temp().filePath(QStringLiteral("qm-kelvora-client"))));
+        QVERIFY(sharedLock.tryLock(0));
+    } else if (plant == "foreign segment") {
+        // Someone who guessed the key: a live segment under it, owned by another user.
+        QFile key(singleInstanceName() + QStringLiteral(".key"));
+        QVERIFY(key.open(QIODevice::WriteOnly));
+        key.close();
+        foreignId = shmget(ftok(QFile::encodeName(key.fileName()).constData(), 'Q'), 1,
+                           IPC_CREAT | IPC_EXCL | 0600);
+        QVERIFY(foreignId >= 0);
+        foreignAt = shmat(foreignId, nullptr, 0);
+        struct shmid_ds info;
+        QVERIFY(shmctl(foreignId, IPC_STAT, &info) == 0);
+        info.shm_perm.uid = 65534;
+        QVERIFY(shmctl(foreignId, IPC_SET, &info) == 0);
+    } else {
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        QVERIFY(QDir().mkpath(elsewhere));
+        QVERIFY(QFile::link(elsewhere,
+                            QDir::tempPath() + QStringLiteral("/kelvora-%1").arg(geteuid())));
+    }
+
+    Probe first({}, false, env);
+    QCOMPARE(first.nextLine(), QByteArray("first"));
+    Probe second({}, false, env);
+    QCOMPARE(second.nextLine(), QByteArray("second"));
+    QVERIFY(second.finish());
+    QCOMPARE(first.nextLine(), QByteArray("poked"));
+    first.quit();
+    QCOMPARE(first.nextLine(), QByteArray("released"));
+    QVERIFY(first.finish());
+    if (plant == "link") {
+        QVERIFY(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System));
+        QVERIFY(QDir(QDir::homePath() + QStringLiteral("/.cache/kelvora-run")).exists());
+        QFile::remove(QDir::tempPath() + QStringLiteral("/kelvora-%1").arg(geteuid()));
+    }
+    if (foreignId >= 0) {
+        QCOMPARE(attachCount(foreignId), 1); // left alone
+        shmdt(foreignAt);
+        shmctl(foreignId, IPC_RMID, nullptr);
+    }
+}
+
+void TestSingleInstance::privateFolderChoice()
+{
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    QCOMPARE(singleInstanceDirectory(), QDir::cleanPath(QString::fromLocal8Bit(saved)));
+    QCOMPARE(singleInstanceName(),
+             singleInstanceDirectory() + QStringLiteral("/qm-kelvora-client"));
+    // A runtime folder others may enter is not used (nor changed); nor is no runtime folder.
+    const QString open = QDir::tempPath() + QStringLiteral("/open-runtime");
+    QVERIFY(QDir().mkpath(open));
+    QFile::setPermissions(open, QFileDevice::Permissions(0x7755));
+    const QString shared = QDir::tempPath() + QStringLiteral("/kelvora-%1").arg(geteuid());
+    for (const QByteArray &runtime : {QFile::encodeName(open), QByteArray("relative/run")}) {
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        QCOMPARE(singleInstanceDirectory(), shared);
+        QCOMPARE(QFileInfo(shared).permissions() & 0x0777, QFileDevice::Permissions(0x0700));
+    }
+    QCOMPARE(QFileInfo(open).permissions() & 0x0777, QFileDevice::Permissions(0x0755));
+    // One left wider by someone's umask is tightened.
+    QFile::setPermissions(shared, QFileDevice::Permissions(0x7777));
+    QCOMPARE(singleInstanceDirectory(), shared);
+    QCOMPARE(QFileInfo(shared).permissions() & 0x0777, QFileDevice::Permissions(0x0700));
+    qputenv("XDG_RUNTIME_DIR", saved);
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)
