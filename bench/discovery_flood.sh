@@ -2,11 +2,13 @@
 # Memory of the client under a flood of hostile discovery answers: 1000 datagrams of 64 KB, each
 # a JSON object that repeats one key thousands of times. Anyone on the LAN can send these. Prints
 # the resident memory before and after the flood and their ratio (a ratio near 1 means flat).
-#   bench/discovery_flood.sh [BIN_DIR] [DISCOVERY_PORT] [COUNT]
+#   bench/discovery_flood.sh [BIN_DIR] [DISCOVERY_PORT] [COUNT] [BYTES]
+# BYTES below the client's datagram cap (4096) sends the repeated keys through its JSON reader.
 set -euo pipefail
 bin=${1:-$(dirname "$0")/../build/bin}
 port=${2:-39000}
 count=${3:-1000}
+size=${4:-65000}
 [ -x "$bin/kelvora" ] || { echo "no $bin/kelvora; build first" >&2; exit 2; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/flood-bench.XXXXXX")
 pid=
@@ -14,9 +16,9 @@ cleanup() { [ -n "$pid" ] && kill "$pid" 2>/dev/null; wait 2>/dev/null; rm -rf "
 trap cleanup EXIT
 mkdir -p "$work/home" "$work/tmp" "$work/run" && chmod 700 "$work/run"
 
-python3 - "$bin/kelvora" "$work" "$port" "$count" <<'PY'
+python3 - "$bin/kelvora" "$work" "$port" "$count" "$size" <<'PY'
 import os, socket, subprocess, sys, time
-binary, work, port, count = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+binary, work, port, count, size = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
 listener = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 listener.bind(("127.0.0.1", port))
 listener.settimeout(30)
@@ -37,7 +39,7 @@ try:
     time.sleep(2)
     before = rss_kib()
     body = b'{"id":"TVK0000000099","ip":"127.0.0.1"'
-    while len(body) < 65000:
+    while len(body) < size - 10:
         body += b',"a":[[]]'
     body += b"}"
     out = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
