@@ -17,15 +17,19 @@
 #include "device/localdevicelistwidget.h"
 #include "device/networkerrortext.h"
 #include "device/userdevicelistwidget.h"
+#include "platform/appdirs.h"
 #include "platform/settingsstore.h"
 #include "platform/singleinstance.h"
 #include "store/database.h"
 #include "transfer/taskmanager.h"
+#include "web/syncprocess.h"
+#include "web/webpanes.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDebug>
+#include <QDir>
 #include <QLocalServer>
 #include <QMenu>
 #include <QMouseEvent>
@@ -105,7 +109,9 @@ MainWidget::MainWidget(QWidget *parent) : QWidget(parent), ui(new Ui::MainWidget
 
 MainWidget::~MainWidget()
 {
-    // Stopping the sync helper joins here when its class lands.
+    // aria2 goes with the window.
+    delete syncProcess;
+    syncProcess = nullptr;
     userMgr->Uninit();
     // Also reached on SIGTERM, SIGINT and SIGHUP, which end the event loop normally.
     taskManager->saveAll();
@@ -724,12 +730,15 @@ void MainWidget::createLoginDialog()
 
 void MainWidget::prepareSyncConfig()
 {
-    // filled when the web panes land: the sync helper's configuration
+    syncProcess = new SyncProcess(applicationDirectory(),
+                                  QDir::homePath() + QStringLiteral("/kelvora"), this);
+    syncProcess->setSavePath(saveSection->savePath());
+    webPanes = new WebPanes(ui->yunpanWeb, ui->SyncWeb, syncProcess, applicationDirectory(), this);
 }
 
 void MainWidget::rewriteSyncConfig(const QString &savePath)
 {
-    // filled when the web panes land: the sync helper's download folder follows savePath
+    syncProcess->setSavePath(savePath);
 }
 
 void MainWidget::connectLaterParts()
@@ -819,12 +828,12 @@ void MainWidget::loadBoundDevices()
 
 void MainWidget::startCloudDiskPane()
 {
-    // filled when the web panes land: yunpanWeb's site, the sync helper, the system check
+    webPanes->openCloudPane();
 }
 
 void MainWidget::startSyncPane()
 {
-    // filled when the web panes land: the sync helper and "/webui/index.html" into SyncWeb
+    webPanes->openSyncPane();
 }
 
 void MainWidget::reloadRecentFiles()

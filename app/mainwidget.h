@@ -18,9 +18,11 @@ class QMenu;
 class QSettings;
 class ResizeLabel;
 class SavePathSection;
+class SyncProcess;
 class Task;
 class TaskManager;
 class UserMgr;
+class WebPanes;
 class WindowDeviceHost;
 struct UserIdentity;
 
@@ -147,7 +149,6 @@ private:
     QLabel *deviceNameLabel = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
     ResizeLabel *resizeGrip = nullptr;
-    // syncProcess joins when its class lands.
     TaskManager *taskManager = nullptr;
     LoginDialog *loginDialog = nullptr;
     UserMgr *userMgr = nullptr;
@@ -158,6 +159,9 @@ private:
     quint64 currentDevUserId = 0;
     bool signingOut = false;
     QSettings *settingsStore = nullptr;
+    // aria2 behind the two web panes, and the panes' opening.
+    SyncProcess *syncProcess = nullptr;
+    WebPanes *webPanes = nullptr;
     QLocalServer *localServer = nullptr;
     QString lastSavePath;
     QLabel *versionLabel = nullptr;
