@@ -124,6 +124,10 @@ QString CloudSite::hostPath(const QString &user, const QString &cloudPath) const
 
 QString CloudSite::baseUrl(const httplib::Request &req) const
 {
+    // Like a real site's download servers, the download host may be another name than the
+    // site's (one a download program resolves without the browser's host mapping).
+    if (!config_.cloudDownloadHost.isEmpty())
+        return QStringLiteral("http://%1:%2").arg(config_.cloudDownloadHost).arg(port_);
     const std::string host = req.get_header_value("Host");
     return QStringLiteral("http://") + (host.empty()
                                             ? QStringLiteral("%1:%2").arg(config_.host).arg(port_)

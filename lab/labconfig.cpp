@@ -98,6 +98,7 @@ bool LabConfig::load(const QByteArray &json, const QString &base, QString *error
     const QJsonObject cloud = root.value(QLatin1String("cloud")).toObject();
     cloudPort = portOf(cloud, QStringLiteral("port"), cloudPort);
     cloudFolder = resolve(cloud.value(QLatin1String("folder")).toString(QStringLiteral("cloud")));
+    cloudDownloadHost = cloud.value(QLatin1String("download_host")).toString();
     cloudFaults = FaultPlan::sectionFaults(cloud);
     cloudAccounts.clear();
     for (const QJsonValue &v : cloud.value(QLatin1String("accounts")).toArray()) {

@@ -68,6 +68,8 @@ public:
 
     int cloudPort = 18100;
     QString cloudFolder;
+    // Host of the download addresses the cloud site hands out; empty: the request's own host.
+    QString cloudDownloadHost;
     QVector<LabCloudAccount> cloudAccounts;
     QJsonObject cloudFaults;
 
