@@ -113,8 +113,9 @@ QByteArray rewriteSyncConfig(const QByteArray &text, const SyncConfigValues &val
     for (const Owned &o : owned) {
         if (o.seen)
             continue;
+        // An unterminated last line gets its ending; a dangling "\r" is half of one.
         if (!out.isEmpty() && !out.endsWith('\n'))
-            out += defaultEnding;
+            out += out.endsWith('\r') ? QByteArray("\n") : defaultEnding;
         out += o.key + '=' + o.value + defaultEnding;
     }
     return out;

@@ -2,6 +2,7 @@
 
 #include "app/networkmanager.h"
 #include "device/replyholder.h"
+#include "device/untrustedjson.h"
 #include "platform/appdirs.h"
 #include "web/syncconfig.h"
 
@@ -187,8 +188,10 @@ void SyncProcess::changeRunningSaveDir()
     QNetworkReply *reply =
         networkManager()->post(request, QJsonDocument(call).toJson(QJsonDocument::Compact));
     ReplyHolder::handleOnce(reply, this, [](QNetworkReply *r) {
-        const QJsonObject answer = QJsonDocument::fromJson(r->readAll()).object();
-        if (r->error() != QNetworkReply::NoError || !answer.contains(QLatin1String("result")))
+        // Whatever listens on the port answers here: read it as any outside JSON.
+        const std::optional<QJsonObject> answer = UntrustedJson::parseObject(r->readAll());
+        if (r->error() != QNetworkReply::NoError || !answer ||
+            !answer->contains(QLatin1String("result")))
             qDebug("sync process kept its folder: %s", qPrintable(r->errorString()));
     });
 }

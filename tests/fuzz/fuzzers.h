@@ -19,6 +19,7 @@ void fuzzPasswordCipher(const QByteArray &input);
 void fuzzStringConvert(const QByteArray &input);
 void fuzzFlatJson(const QByteArray &input);
 void fuzzEndpoints(const QByteArray &input);
+void fuzzSyncConfig(const QByteArray &input);
 
 // An invariant of the code under test; a failed one stops the fuzzer with the input in hand.
 #define FUZZ_CHECK(condition)                                                                      \

@@ -25,6 +25,7 @@ private slots:
         add("stringconvert", fuzzStringConvert);
         add("flatjson", fuzzFlatJson);
         add("endpoints", fuzzEndpoints);
+        add("syncconfig", fuzzSyncConfig);
     }
     void replay()
     {
