@@ -188,10 +188,6 @@ bool DevToolsPage::readMessage(QByteArray *message, QDeadlineTimer &deadline)
             socket.abort();
             return false;
         }
-        if (opcode == 0x9) {
-            writeFrame(0xA, payload);
-            continue;
-        }
         if (opcode == 0x1 || opcode == 0x0)
             *message += payload;
         if (final && (opcode == 0x1 || opcode == 0x0))

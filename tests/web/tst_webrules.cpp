@@ -14,7 +14,6 @@ private slots:
     void rewrite_data();
     void rewrite();
     void readsValuesAsAria2Does();
-    void secretsDiffer();
     void signedInPages_data();
     void signedInPages();
     void homePage_data();
@@ -34,13 +33,6 @@ void TestWebRules::rewrite_data()
                              "save-session=/home/u/kelvora/aria2.session\n"
                              "dir=/data/下载\n";
 
-    QTest::newRow("template") << QByteArray(
-                                     "dir=\ninput-file=\nsave-session=\nrpc-secret=\nsplit=4\n")
-                              << home << QStringLiteral("/data/下载")
-                              << QByteArray("dir=/data/下载\n"
-                                            "input-file=/home/u/kelvora/aria2.session\n"
-                                            "save-session=/home/u/kelvora/aria2.session\n"
-                                            "rpc-secret=s3cret\nsplit=4\n");
     // A comment that mentions a key is the user's, and so is a value that holds "dir=".
     QTest::newRow("comment with dir=")
         << QByteArray(
@@ -69,13 +61,6 @@ void TestWebRules::rewrite_data()
         << QByteArray("  split = 4  \n\n\tmax-tries=5\n rpc-secret = abc \n"
                       "save-session-interval=30\n") +
                owned;
-    QTest::newRow("spaced key rewritten, empty secret filled")
-        << QByteArray(" dir = /old\nrpc-secret=\n") << home << QStringLiteral("/data/下载")
-        << QByteArray("dir=/data/下载\nrpc-secret=s3cret\n"
-                      "input-file=/home/u/kelvora/aria2.session\n"
-                      "save-session=/home/u/kelvora/aria2.session\n");
-    QTest::newRow("empty file") << QByteArray() << home << QStringLiteral("/data/下载")
-                                << owned + "rpc-secret=s3cret\n";
     // A folder name with a line break must not add options of its own.
     QTest::newRow("save path with a line break")
         << QByteArray("dir=/old\nrpc-secret=abc\n") << home
@@ -108,14 +93,9 @@ void TestWebRules::readsValuesAsAria2Does()
     QCOMPARE(syncConfigRpcPort("rpc-listen-port=0\n"), defaultSyncRpcPort);
     QCOMPARE(syncConfigRpcPort("rpc-listen-port=70000\n"), defaultSyncRpcPort);
     QCOMPARE(syncConfigRpcPort("split=4\n"), defaultSyncRpcPort);
-}
-
-void TestWebRules::secretsDiffer()
-{
-    const QByteArray a = newRpcSecret();
-    QCOMPARE(a.size(), 32);
-    QVERIFY(QRegExp(QStringLiteral("[0-9a-f]{32}")).exactMatch(QString::fromLatin1(a)));
-    QVERIFY(a != newRpcSecret());
+    const QByteArray secret = newRpcSecret();
+    QVERIFY(QRegExp(QStringLiteral("[0-9a-f]{32}")).exactMatch(QString::fromLatin1(secret)));
+    QVERIFY(secret != newRpcSecret());
 }
 
 void TestWebRules::signedInPages_data()
@@ -135,11 +115,9 @@ void TestWebRules::signedInPages_data()
     QTest::newRow("two-label subdomain") << site << "http://a.b.yunpan.test:58100/my/" << false;
     QTest::newRow("bare domain") << site << "http://yunpan.test:58100/my/" << false;
     QTest::newRow("other port") << site << "http://www.yunpan.test:58101/my/" << false;
-    QTest::newRow("longer domain") << site << "http://www.yunpan.testing:58100/my/" << false;
     QTest::newRow("dot is no wildcard") << site << "http://www.yunpanxtest:58100/my/" << false;
     QTest::newRow("inside another address")
         << site << "http://evil.example/?u=http://www.yunpan.test:58100/my/" << false;
-    QTest::newRow("other scheme") << site << "ftp://www.yunpan.test:58100/my/" << false;
     QTest::newRow("no port given") << "http://yunpan.test/"
                                    << "http://c1.yunpan.test/my/" << true;
     QTest::newRow("no port given, page on one") << "http://yunpan.test/"
@@ -166,7 +144,6 @@ void TestWebRules::homePage_data()
     QTest::addColumn<bool>("home");
     QTest::newRow("home") << "http://www.yunpan.test:58100/" << true;
     QTest::newRow("failed sign-in") << "http://www.yunpan.test:58100/?error=1" << false;
-    QTest::newRow("signed in") << "http://www.yunpan.test:58100/my/" << false;
     QTest::newRow("other host") << "http://c1.yunpan.test:58100/" << false;
     QTest::newRow("other port") << "http://www.yunpan.test:8080/" << false;
 }
