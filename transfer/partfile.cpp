@@ -18,10 +18,6 @@
 
 namespace {
 
-// Dirty data is handed to the disk in steps of this size while the download runs, so the sync
-// at the end waits for the last step only, not for the whole file.
-const qint64 writebackStep = 16 * 1024 * 1024;
-
 QString systemError(const char *what)
 {
     return QStringLiteral("%1: %2").arg(QLatin1String(what),
@@ -82,7 +78,6 @@ bool PartFile::open(const QString &path, qint64 offset)
         return false;
     }
     length = offset;
-    writebackFrom = offset;
 #ifdef Q_OS_UNIX
     // A length recorded later must not outlive the file's own name after a power loss.
     if (created)
@@ -103,27 +98,25 @@ bool PartFile::write(const char *data, qint64 count)
         error = file.errorString();
         return false;
     }
-    if (length - writebackFrom >= writebackStep)
-        startWriteback();
+    writeback.written(length);
     return true;
 }
 
-void PartFile::startWriteback()
+void PartFile::followWriteback(QObject *context, std::function<void()> listener)
 {
-#ifdef Q_OS_LINUX
-    ::sync_file_range(file.handle(), writebackFrom, length - writebackFrom, SYNC_FILE_RANGE_WRITE);
-#endif
-    writebackFrom = length;
+    if (file.isOpen())
+        writeback.start(file.handle(), length, context, std::move(listener));
 }
 
 bool PartFile::restart()
 {
+    writeback.stop();
     if (!file.resize(0) || !file.seek(0)) {
         error = file.errorString();
         return false;
     }
     length = 0;
-    writebackFrom = 0;
+    writeback.restart(0);
     return true;
 }
 
@@ -157,6 +150,7 @@ bool PartFile::isReachable() const
 
 void PartFile::close()
 {
+    writeback.stop();
     if (file.isOpen())
         file.close();
 }

@@ -1,12 +1,15 @@
 #ifndef KELVORA_PARTFILE_H
 #define KELVORA_PARTFILE_H
 
+#include "transfer/writeback.h"
+
 #include <QFile>
 #include <QString>
 
-// The temporary file of a download. Data is appended as it arrives; sync() makes everything
-// written so far durable, so a length recorded after it is never ahead of the disk; moveTo()
-// gives the file its final name without ever replacing a file that has that name.
+// The temporary file of a download. Data is appended as it arrives and pushed to the disk behind
+// the writer; sync() makes everything written so far durable, so a length recorded after it is
+// never ahead of the disk; moveTo() gives the file its final name without ever replacing a file
+// that has that name.
 class PartFile
 {
 public:
@@ -21,6 +24,12 @@ public:
     // Opens path (creating it) for writing at offset; anything beyond offset is cut off.
     bool open(const QString &path, qint64 offset);
     bool isOpen() const { return file.isOpen(); }
+    // listener runs on context's thread whenever more of the file reached the disk.
+    void followWriteback(QObject *context, std::function<void()> listener);
+    // Bytes written but not yet on the disk. A writer holds back above backlogLimit, so that a
+    // sync never waits long.
+    qint64 backlog() const { return writeback.backlog(); }
+    static constexpr qint64 backlogLimit = 32 * 1024 * 1024;
     QString path() const { return file.fileName(); }
     // The length written so far.
     qint64 size() const { return length; }
@@ -40,11 +49,9 @@ public:
     QString errorString() const { return error; }
 
 private:
-    void startWriteback();
-
     QFile file;
     qint64 length = 0;
-    qint64 writebackFrom = 0;
+    Writeback writeback;
     QString error;
 };
 

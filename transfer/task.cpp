@@ -4,11 +4,11 @@
 #include "device/devicerecord.h"
 #include "transfer/savename.h"
 #include "transfer/transferurls.h"
+#include "transfer/uploadsender.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QHttpMultiPart>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMetaEnum>
@@ -26,8 +26,6 @@ const qint64 sharedBufferSize = 1024 * 1024;
 const qint64 readBufferSize = 4 * sharedBufferSize;
 // A request that moves no byte for this long is ended as failed, so the queue goes on.
 const int stallTicks = 60 * 1000 / SpeedWindow::intervalMs;
-// Only the start of an upload's answer is looked at.
-const int answerLimit = 64 * 1024;
 
 // One read buffer for all downloads: they all run on the GUI thread, never at the same time.
 char *sharedBuffer()
@@ -76,6 +74,10 @@ Task::~Task()
         running->abort();
         running->deleteLater();
     }
+    if (upload) {
+        upload->disconnect(this);
+        delete upload;
+    }
     closeOutput();
 }
 
@@ -101,7 +103,6 @@ bool Task::start()
     failure.clear();
     headersSeen = false;
     bodyWanted = true;
-    answer.clear();
     if (kind_ == Download)
         startDownload(*device);
     else
@@ -131,6 +132,7 @@ void Task::startDownload(const DeviceRecord &device)
         return;
     }
     bytesCompleted_ = startBytes = offset;
+    outputFile.followWriteback(this, [this] { readAvailable(false); });
     if (bytesTotal_ > 0 && offset == bytesTotal_) {
         // Everything arrived before; only the rename is missing.
         began();
@@ -161,45 +163,20 @@ void Task::startUpload(const DeviceRecord &device)
 {
     // An upload always sends the whole file.
     startBytes = bytesCompleted_ = 0;
-    auto file = std::make_unique<QFile>(localPath_);
-    if (!file->open(QIODevice::ReadOnly)) {
-        fail(QStringLiteral("cannot read ") + localPath_ + QStringLiteral(": ") +
-             file->errorString());
-        return;
-    }
-    bytesTotal_ = file->size();
-
-    auto *body = new QHttpMultiPart(QHttpMultiPart::FormDataType);
-    body->setBoundary(TransferUrls::boundary);
-    QHttpPart part;
-    part.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/octet-stream"));
-    part.setHeader(QNetworkRequest::ContentDispositionHeader,
-                   QByteArray("form-data; name=\"file\""));
-    part.setBodyDevice(file.get());
-    file.release()->setParent(body);
-    body->append(part);
-
     const QString url = TransferUrls::upload(device, remotePath_, localPath_);
-    QNetworkRequest request(TransferUrls::toUrl(url));
-    request.setRawHeader("Content-Type",
-                         QByteArray("multipart/form-data; boundary=") + TransferUrls::boundary);
-    qDebug() << "upload:" << url;
-    reply = networkManager()->post(request, body);
-    if (!reply) {
-        delete body;
+    auto *sender = new UploadSender(this);
+    if (!sender->start(TransferUrls::toUrl(url), localPath_)) {
+        const QString reason = sender->errorString();
+        delete sender;
+        fail(QStringLiteral("cannot read ") + localPath_ + QStringLiteral(": ") + reason);
         return;
     }
-    body->setParent(reply);
-    connect(reply, &QNetworkReply::uploadProgress, this, &Task::setProgress);
-    connect(reply, &QNetworkReply::finished, this, &Task::RequestFinished);
-    connect(reply, &QNetworkReply::errorOccurred, this, &Task::OnReplyError);
-    // The answer is small; anything beyond its start is read and dropped.
-    connect(reply, &QNetworkReply::readyRead, this, [this] {
-        if (!reply)
-            return;
-        const QByteArray data = reply->readAll();
-        answer.append(data.left(answerLimit - answer.size()));
-    });
+    upload = sender;
+    bytesTotal_ = sender->fileSize();
+    qDebug() << "upload:" << url;
+    connect(sender, &UploadSender::uploadProgress, this, &Task::setProgress);
+    connect(sender, &UploadSender::finished, this, &Task::RequestFinished);
+    connect(sender, &UploadSender::errorOccurred, this, &Task::OnReplyError);
     began();
 }
 
@@ -212,11 +189,19 @@ void Task::began()
     speedTimer->start(SpeedWindow::intervalMs);
 }
 
+void Task::abortRequest()
+{
+    if (reply)
+        reply->abort();
+    else if (upload)
+        upload->abort();
+}
+
 bool Task::pause()
 {
-    if (status_ == Running && reply) {
+    if (status_ == Running && requestRunning()) {
         // The request ends at once; its end sets Paused.
-        reply->abort();
+        abortRequest();
         return true;
     }
     if (status_ == Queued) {
@@ -312,21 +297,27 @@ void Task::OnReplyMetaDataChanged()
 
 void Task::OnReadyRead()
 {
+    readAvailable(false);
+}
+
+void Task::readAvailable(bool all)
+{
     if (!reply)
         return;
     if (!headersSeen)
         OnReplyMetaDataChanged();
-    const qint64 available = reply->bytesAvailable();
-    if (available <= 0 || !outputFile.isOpen())
+    if (!reply || !outputFile.isOpen())
         return;
     if (!bodyWanted) {
-        reply->skip(available);
+        reply->skip(reply->bytesAvailable());
         return;
     }
+    // While the disk is behind, the data waits in the reply (whose buffer is capped, so the
+    // connection waits too); the file's writeback calls again when the disk caught up.
     char *buffer = sharedBuffer();
-    qint64 done = 0;
-    while (done < available) {
-        const qint64 got = reply->read(buffer, qMin(available - done, sharedBufferSize));
+    qint64 available = reply->bytesAvailable();
+    while (available > 0 && (all || outputFile.backlog() < PartFile::backlogLimit)) {
+        const qint64 got = reply->read(buffer, qMin(available, sharedBufferSize));
         if (got <= 0)
             break;
         const bool written = outputFile.write(buffer, got);
@@ -336,7 +327,7 @@ void Task::OnReadyRead()
                  outputFile.errorString());
             return;
         }
-        done += got;
+        available -= got;
     }
     progressed();
 }
@@ -353,9 +344,9 @@ void Task::fail(const QString &reason)
     qDebug("task failed: %s", qUtf8Printable(reason));
     if (failure.isEmpty())
         failure = reason;
-    if (reply && status_ == Running) {
+    if (requestRunning() && status_ == Running) {
         // The request's end sets Failed.
-        reply->abort();
+        abortRequest();
         return;
     }
     closeOutput();
@@ -365,21 +356,23 @@ void Task::fail(const QString &reason)
 void Task::RequestFinished()
 {
     speedTimer->stop();
+    if (UploadSender *sender = upload) {
+        upload = nullptr;
+        sender->disconnect(this);
+        finishUpload(sender);
+        sender->deleteLater();
+        return;
+    }
     QNetworkReply *finished = reply;
     if (!finished)
         return;
     const QNetworkReply::NetworkError error =
         finished->error() != QNetworkReply::NoError ? finished->error() : replyCode;
-    if (kind_ == Download) {
-        // What arrived before the end is good data, also when the end was an error.
-        if (failure.isEmpty())
-            OnReadyRead();
-        takeReply();
-        finishDownload(error);
-    } else {
-        takeReply();
-        finishUpload(finished, error);
-    }
+    // What arrived before the end is good data, also when the end was an error.
+    if (failure.isEmpty())
+        readAvailable(true);
+    takeReply();
+    finishDownload(error);
     finished->deleteLater();
 }
 
@@ -438,10 +431,9 @@ void Task::completeDownload()
     qDebug("task finish!");
 }
 
-void Task::finishUpload(QNetworkReply *finished, QNetworkReply::NetworkError error)
+void Task::finishUpload(UploadSender *sender)
 {
-    if (finished->isOpen())
-        answer.append(finished->read(answerLimit - answer.size()));
+    const QNetworkReply::NetworkError error = sender->error();
     if (!failure.isEmpty()) {
         setStatus(Failed);
         return;
@@ -451,15 +443,15 @@ void Task::finishUpload(QNetworkReply *finished, QNetworkReply::NetworkError err
         return;
     }
     if (error != QNetworkReply::NoError) {
-        qDebug("task err %s", errorName(error));
+        qDebug("task err %s: %s", errorName(error), qUtf8Printable(sender->errorString()));
         setStatus(Failed);
         return;
     }
     // A device that took the request but not the file says so in its answer.
-    const QJsonObject result = QJsonDocument::fromJson(answer).object();
+    const QJsonObject result = QJsonDocument::fromJson(sender->answer()).object();
     if (result.contains(QLatin1String("rtn")) &&
         result.value(QLatin1String("rtn")).toInt(-1) != 0) {
-        qDebug("task err: the device refused the file: %s", answer.left(200).constData());
+        qDebug("task err: the device refused the file: %s", sender->answer().left(200).constData());
         setStatus(Failed);
         return;
     }
@@ -472,9 +464,10 @@ void Task::finishUpload(QNetworkReply *finished, QNetworkReply::NetworkError err
 void Task::updateSpeed()
 {
     speedSamples.add(bytesCompleted_);
-    if (status_ != Running || !reply)
+    if (status_ != Running || !requestRunning())
         return;
-    if (bytesCompleted_ != idleFrom) {
+    // A disk that is behind holds the download back; that is no stall of the connection.
+    if (bytesCompleted_ != idleFrom || outputFile.backlog() >= PartFile::backlogLimit) {
         idleFrom = bytesCompleted_;
         idleTicks = 0;
     } else if (++idleTicks >= stallTicks) {

@@ -16,6 +16,7 @@
 class DeviceRecord;
 class QListWidgetItem;
 class QTimer;
+class UploadSender;
 
 // One transfer between this computer and a device: a download of a device file into a local
 // file (through "<local path>.vbxdl", renamed at the end) or an upload of a local file into a
@@ -107,14 +108,19 @@ private:
     void startUpload(const DeviceRecord &device);
     void began();
     void progressed();
+    // Writes what the reply holds to the temporary file; all: also while the disk is behind.
+    void readAvailable(bool all);
     // Ends the running request as Failed (or sets Failed when none runs).
     void fail(const QString &reason);
     void finishDownload(QNetworkReply::NetworkError error);
-    void finishUpload(QNetworkReply *reply, QNetworkReply::NetworkError error);
+    void finishUpload(UploadSender *sender);
     void completeDownload();
     void setStatus(int status);
     void closeOutput();
     QNetworkReply *takeReply();
+    bool requestRunning() const { return reply || upload; }
+    // Ends the running request; its end runs as for any other ending.
+    void abortRequest();
 
     QUuid id_;
     int kind_;
@@ -125,7 +131,8 @@ private:
     qint64 bytesTotal_ = 0;
     int status_ = Waiting;
     QDateTime createTime_;
-    QNetworkReply *reply = nullptr;
+    QNetworkReply *reply = nullptr; // download
+    UploadSender *upload = nullptr;
     QTimer *speedTimer = nullptr;
     PartFile outputFile;
     qint64 startBytes = 0;
@@ -139,7 +146,6 @@ private:
     QString failure;          // why this request is being ended as Failed
     bool headersSeen = false; // download: the answer's status line was examined
     bool bodyWanted = true;   // download: the body is file data (not an error page)
-    QByteArray answer;        // upload: the start of the device's answer
     qint64 idleFrom = 0;      // bytesCompleted when the request last moved
     int idleTicks = 0;
 };
