@@ -5,7 +5,8 @@
 //   transferdriver resume                       DEVICE...   (the device's stored transfers)
 // DEVICE: --id ID --host ADDR --mps-port N --http-port N [--relay-port N]
 // Prints "state STATUS BYTES TOTAL" at every status change and ends with
-// "done STATUS SECONDS LOCALPATH" once every transfer ended; exit code 0 when all completed.
+// "done STATUS SECONDS LOCALPATH" once every transfer ended, then "gui-stall MS": the longest
+// time the event loop was held up meanwhile. Exit code 0 when all completed.
 #include "device/devicerecord.h"
 #include "platform/quitsignals.h"
 #include "store/database.h"
@@ -13,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -70,6 +72,14 @@ int main(int argc, char *argv[])
     InitDatabase();
     TaskManager manager([&device] { return &device; });
     QElapsedTimer clock;
+    // A window would freeze for as long as a tick comes late.
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longestGap = qMax(longestGap, sinceTick.restart()); });
+    sinceTick.start();
+    ticker.start(10);
     bool allComplete = true;
     QString lastPath;
     auto check = [&] {
@@ -80,8 +90,9 @@ int main(int argc, char *argv[])
         }
         for (const Task *task : tasks)
             allComplete = allComplete && task->status() == Task::Complete;
-        std::printf("done %d %.3f %s\n", allComplete ? int(Task::Complete) : int(Task::Failed),
-                    clock.nsecsElapsed() / 1e9, qUtf8Printable(lastPath));
+        std::printf("done %d %.3f %s\ngui-stall %lld\n",
+                    allComplete ? int(Task::Complete) : int(Task::Failed),
+                    clock.nsecsElapsed() / 1e9, qUtf8Printable(lastPath), longestGap);
         std::fflush(stdout);
         QCoreApplication::quit();
     };

@@ -55,6 +55,8 @@ private slots:
     void writeFailures_data();
     void writeFailures();
     void uploadsOddNames();
+    void uploadFailures_data();
+    void uploadFailures();
     void deviceSwitch();
 
 private:
@@ -312,6 +314,36 @@ void TestTransferLab::uploadsOddNames()
         QCOMPARE(storedRow(1, t->idText()).mid(0, 3),
                  QVariantList({qint64(content.size()), qint64(content.size()), 3}));
     }
+}
+
+void TestTransferLab::uploadFailures_data()
+{
+    QTest::addColumn<QJsonObject>("set");
+    QTest::addColumn<bool>("relay");
+    QTest::addColumn<QString>("folder");
+    const QJsonObject cut{{"drop_after_bytes", 1000000}, {"only", QJsonArray{"mps"}}};
+    QTest::newRow("cut, direct") << faults(kDev1, cut) << false << "/media/sdb1";
+    QTest::newRow("cut, relayed") << faults(kDev1, cut) << true << "/media/sdb1";
+    QTest::newRow("refused folder") << QJsonObject() << false << "/media/nowhere";
+    QTest::newRow("device down") << faults(kDev1, {{"offline", true}}) << true << "/media/sdb1";
+}
+
+void TestTransferLab::uploadFailures()
+{
+    QFETCH(QJsonObject, set);
+    QFETCH(bool, relay);
+    QFETCH(QString, folder);
+    current = labDevice(lab, kDev1, relay);
+    const QString local = dir->path() + "/refused.bin";
+    const QString landed = lab.device(kDev1).value("root").toString() + "/sdb1/refused.bin";
+    QFile::remove(landed);
+    QVERIFY(writeFile(local, pseudoRandom(4000000, 5)));
+    QVERIFY(lab.setFaults(set));
+    Task *t = manager->createTask(kDev1, Task::Upload, folder, local, 0);
+    QVERIFY(waitEnded(t));
+    QCOMPARE(t->status(), int(Task::Failed));
+    QCOMPARE(storedRow(1, t->idText()).value(2), QVariant(4));
+    QVERIFY(!QFileInfo::exists(landed));
 }
 
 void TestTransferLab::deviceSwitch()
