@@ -6,7 +6,7 @@
 
 namespace {
 
-const qint64 pieceSize = 1024 * 1024;
+const qint64 pieceSize = 256 * 1024;
 // What may wait in the socket's buffer: enough to keep the link busy between two events.
 const qint64 inFlight = 4 * pieceSize;
 // Only the start of an answer is kept.

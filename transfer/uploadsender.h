@@ -13,7 +13,8 @@ class QTcpSocket;
 // POST on a connection of its own, on the calling thread, and reads the device's answer.
 // The network access manager hands a streamed request body to its own thread 16 KiB at a time,
 // two thread switches per 16 KiB, which costs more than the upload itself on a fast link; here
-// the file goes out in 1 MiB pieces with at most a few MiB in flight.
+// the file goes out in 256 KiB pieces with at most 1 MiB waiting in the socket (larger pieces
+// measured slower on loopback).
 //
 // Signals as a network reply's: uploadProgress(body bytes sent, body length), errorOccurred
 // (a socket failure, an HTTP error status, or OperationCanceledError after abort()), then

@@ -171,45 +171,48 @@ void TestTransferLab::endings_data()
 {
     QTest::addColumn<QJsonObject>("set");
     QTest::addColumn<bool>("relay");
-    QTest::addColumn<bool>("stalePart");
+    QTest::addColumn<int>("stalePart"); // bytes of someone else's data in the temporary file
+    QTest::addColumn<qint64>("total");
     QTest::addColumn<int>("first");
-    QTest::newRow("cut, direct") << faults(kDev1, {{"drop_after_bytes", 3000000}}) << false << false
-                                 << int(Task::Failed);
-    QTest::newRow("cut, relayed") << faults("relay", {{"drop_after_bytes", 3000000}}) << true
-                                  << false << int(Task::Failed);
-    QTest::newRow("whole file to a range")
-        << faults(kDev1, {{"ignore_range", true}}) << false << true << int(Task::Complete);
+    QTest::newRow("cut, direct") << faults(kDev1, {{"drop_after_bytes", 3000000}}) << false << 0
+                                 << kSize << int(Task::Failed);
+    QTest::newRow("cut, relayed") << faults("relay", {{"drop_after_bytes", 3000000}}) << true << 0
+                                  << kSize << int(Task::Failed);
+    QTest::newRow("whole file to a range") << faults(kDev1, {{"ignore_range", true}}) << false
+                                           << 1000000 << kSize << int(Task::Complete);
     // Without a length the early end carries no error: the count against the size tells.
     QJsonObject both = faults(kDev1, {{"ignore_range", true}});
     both.insert("relay", QJsonObject{{"drop_after_bytes", 5000000}});
     QTest::newRow("whole file to a range, cut without error")
-        << both << true << true << int(Task::Failed);
+        << both << true << 1000000 << kSize << int(Task::Failed);
+    QTest::newRow("part longer than the file")
+        << QJsonObject() << false << int(kSize) + 1000 << 2 * kSize << int(Task::Failed);
 }
 
 void TestTransferLab::endings()
 {
     QFETCH(QJsonObject, set);
     QFETCH(bool, relay);
-    QFETCH(bool, stalePart);
+    QFETCH(int, stalePart);
+    QFETCH(qint64, total);
     QFETCH(int, first);
     current = labDevice(lab, kDev1, relay);
-    // Someone else's bytes in the temporary file: they must not stay in front of the file.
-    if (stalePart)
-        QVERIFY(writeFile(dir->path() + "/f.bin.vbxdl", QByteArray(1000000, 'x')));
+    QVERIFY(writeFile(dir->path() + "/f.bin.vbxdl", QByteArray(stalePart, 'x')));
     QVERIFY(lab.setFaults(set));
-    Task *t = download("f.bin");
+    Task *t = download("f.bin", total);
     QVERIFY(waitEnded(t));
     QCOMPARE(t->status(), first);
     if (first == Task::Failed) {
+        // What is kept is the file's own start, counted and stored: a resume goes on from there.
         const qint64 got = t->bytesCompleted();
-        QVERIFY(got > 0 && got < kSize);
         QCOMPARE(readFile(t->tempPath()), source.left(int(got)));
-        QCOMPARE(storedRow(0, t->idText()).mid(0, 3), QVariantList({got, kSize, 4}));
+        QCOMPARE(storedRow(0, t->idText()).mid(0, 3), QVariantList({got, t->bytesTotal(), 4}));
         QVERIFY(lab.setFaults({}));
         t->queue();
         QVERIFY(waitEnded(t));
         QCOMPARE(t->status(), int(Task::Complete));
     }
+    QCOMPARE(t->bytesTotal(), kSize);
     QCOMPARE(sha256(t->localPath()), sha256(sourcePath));
     QVERIFY(!QFileInfo::exists(t->tempPath()));
 }
