@@ -147,6 +147,8 @@ void Task::startDownload(const DeviceRecord &device)
 
     const QString url = TransferUrls::download(device, remotePath_);
     QNetworkRequest request(TransferUrls::toUrl(url));
+    // Offsets count the file's own bytes: no compressed form, whose ranges would be another's.
+    request.setRawHeader("Accept-Encoding", "identity");
     if (bytesCompleted_ > 0)
         request.setRawHeader("Range", TransferUrls::rangeHeader(bytesCompleted_));
     qDebug() << "download:" << url;
