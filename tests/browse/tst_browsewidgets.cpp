@@ -1,0 +1,261 @@
+// The file-list widgets against a scripted device on loopback: hostile names from a device
+// that tries to lead the thumbnail cache out of its folder, the tiles and rows, selection
+// marks, the context menu, and a list destroyed or reloaded from inside its own handler.
+#include "app/extensions.h"
+#include "browse/explorer.h"
+#include "browse/fileitemicon.h"
+#include "browse/fileitemlist.h"
+#include "browse/getdocfile.h"
+#include "browse/partitionnames.h"
+#include "device/deviceitem.h"
+
+#include <QBuffer>
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QMenu>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+const int waitMs = 30000;
+
+// Answers each request by its opt: JSON for listings, a PNG for thumbnails. Keeps the targets.
+class ScriptedDevice : public QTcpServer
+{
+public:
+    ScriptedDevice()
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+        });
+        listen(QHostAddress::LocalHost, 0);
+        QImage image(300, 150, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+    }
+
+    QByteArray listing = "{}";
+    QByteArray png;
+    QStringList targets;
+
+private:
+    void read(QTcpSocket *socket)
+    {
+        const int end = socket->peek(socket->bytesAvailable()).indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QByteArray head = socket->read(end);
+        socket->readAll();
+        const QString target = QString::fromLatin1(head.split(' ').value(1));
+        targets << target;
+        const QByteArray body = target.contains("opt=getfiledata") ? png : listing;
+        socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " +
+                      QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        socket->disconnectFromHost();
+    }
+};
+
+QByteArray dirReply(const QString &path, const QJsonArray &files)
+{
+    return QJsonDocument(
+               QJsonObject{
+                   {"rtn", 0}, {"total", files.size()}, {"path", path}, {"filelist", files}})
+        .toJson();
+}
+
+QJsonObject file(const QString &name, const char *attribute = "0x20", double size = 2048)
+{
+    return QJsonObject{
+        {"attribute", attribute}, {"name", name}, {"time", 1480641705}, {"size", size}};
+}
+
+QStringList filesBelow(const QString &folder)
+{
+    QStringList found;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << it.next();
+    return found;
+}
+
+} // namespace
+
+class TestBrowseWidgets : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        fillExtensionSets();
+        // The data directory is the working directory; each run has its own HOME.
+        QVERIFY(QDir().mkpath(QDir::homePath() + "/data"));
+        QDir::setCurrent(QDir::homePath() + "/data");
+    }
+    void hostileNamesStayInTheCache();
+    void tilesRowsAndMarks();
+    void reloadFromInsideTheHandler();
+
+private:
+    DeviceItem *device(QWidget *parent, const QString &id)
+    {
+        auto *item = new DeviceItem(parent);
+        item->deviceid = id;
+        item->isLocal = true;
+        item->intraip = "127.0.0.1";
+        item->xctl_port = server.serverPort();
+        item->hide();
+        return item;
+    }
+
+    ScriptedDevice server;
+};
+
+void TestBrowseWidgets::hostileNamesStayInTheCache()
+{
+    const QString home = QDir::homePath();
+    for (const QString &id : {QString("TVK0000000001"), QString("../../..")}) {
+        QDir("tmp").removeRecursively();
+        server.listing =
+            dirReply("/media/../../..",
+                     QJsonArray{file("../../../../escape.png"), file("..\\..\\win.jpg"),
+                                file("/abs/root.gif"), file("%2e%2e/%2E%2E/enc.jpeg"),
+                                file(QString("nul") + QChar(0) + "/x.png"), file("clip.MP4")});
+        QWidget window;
+        DeviceItem *current = device(&window, id);
+        auto *explorer = new Explorer(&window);
+        explorer->setDeviceSource([current] { return current; });
+        window.show();
+        QSignalSpy loaded(explorer, &FileListWidget::loadFinished);
+        explorer->queryDir("");
+        QVERIFY(loaded.wait(waitMs));
+        QCOMPARE(explorer->count(), 6);
+        auto loading = [explorer] {
+            const QList<FileItemIcon *> tiles = explorer->findChildren<FileItemIcon *>();
+            return std::any_of(tiles.begin(), tiles.end(),
+                               [](FileItemIcon *t) { return t->isThumbnailLoading(); });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!loading(), waitMs);
+
+        // Every thumbnail was fetched and stored, all of them inside the device's folder.
+        const QStringList stored = filesBelow(home);
+        const QString folder = QDir::currentPath() + "/tmp/" +
+                               (id == "TVK0000000001" ? id : "%2E%2E%2F%2E%2E%2F%2E%2E") +
+                               "/thumb/";
+        QStringList outside;
+        for (const QString &path : stored) {
+            if (!path.startsWith(folder) && !path.startsWith(QDir::homePath() + "/.config"))
+                outside << path;
+        }
+        QVERIFY2(outside.isEmpty(), qPrintable(outside.join('\n')));
+        QCOMPARE(filesBelow(folder).size(), 6);
+    }
+    QVERIFY(!QFileInfo::exists(QDir::homePath() + "/escape.png"));
+}
+
+void TestBrowseWidgets::tilesRowsAndMarks()
+{
+    partitionNames() = {{"/media/sda1", "资料盘"}};
+    server.listing =
+        dirReply("/media/sda1", QJsonArray{file("照片", "0x01", 0), file("Clip.MP4", "0x20", 1536),
+                                           file("README", "0x20", 1024)});
+    QWidget window;
+    DeviceItem *current = device(&window, "TVK0000000001");
+    auto *explorer = new Explorer(&window);
+    explorer->resize(600, 400);
+    explorer->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    explorer->setDeviceSource([current] { return current; });
+    window.show();
+    QSignalSpy loaded(explorer, &FileListWidget::loadFinished);
+    explorer->queryDir("");
+    QVERIFY(loaded.wait(waitMs));
+    auto tile = [explorer](int row) {
+        return qobject_cast<FileItemIcon *>(explorer->itemWidget(explorer->item(row)));
+    };
+    QCOMPARE(tile(0)->toolTip(), "目录: 资料盘/照片");
+    QCOMPARE(tile(1)->toolTip(),
+             "文件: 资料盘/Clip.MP4\n大小: 1.50 KB\n修改时间: " +
+                 QDateTime::fromSecsSinceEpoch(1480641705).toString("yyyy-MM-dd hh:mm:ss"));
+    // Upper-case MP4: a video with its play badge (shown on hover), the plain icon for README.
+    QVERIFY(tile(1)->playLabel && !tile(0)->playLabel && !tile(2)->playLabel);
+    QVERIFY(tile(2)->toolTip().contains("大小: 1024 字节"));
+
+    // Selection marks follow the selection.
+    auto flag = [&](int row) { return tile(row)->findChild<QLabel *>("flagLabel"); };
+    explorer->item(0)->setSelected(true);
+    explorer->item(2)->setSelected(true);
+    QVERIFY(flag(0)->isVisible() && !flag(1)->isVisible() && flag(2)->isVisible());
+    explorer->item(0)->setSelected(false);
+    QVERIFY(!flag(0)->isVisible() && flag(2)->isVisible());
+
+    // The context menu: Download disabled over a folder, enabled over a file, no menu over
+    // empty space.
+    QStringList seen;
+    auto menuAt = [&](const QPoint &pos) {
+        QTimer::singleShot(50, [&] {
+            if (QMenu *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                seen << QString::number(explorer->downloadAction->isEnabled());
+                menu->close();
+            }
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos,
+                                explorer->viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(explorer->viewport(), &event);
+        QTest::qWait(100);
+    };
+    menuAt(explorer->visualItemRect(explorer->item(0)).center());
+    menuAt(explorer->visualItemRect(explorer->item(1)).center());
+    menuAt(QPoint(590, 390));
+    QCOMPARE(seen, (QStringList{"0", "1"}));
+
+    // Rows of the document list: a name without a dot is its own type, upper-cased.
+    auto *documents = new GetDocFile(&window);
+    auto *row = new FileItemList(documents);
+    row->listItem = documents->addEntry(
+        {PlainFileKind, "/media/sda1/makefile", 1048577, QDateTime::fromSecsSinceEpoch(0)});
+    row->setupFromItem();
+    QCOMPARE(row->findChild<QLabel *>("typeLabel")->text(), "MAKEFILE");
+    QCOMPARE(row->findChild<QLabel *>("sizeLabel")->text(), "1.00 MB");
+    QCOMPARE(row->iconLabel()->pixmap(Qt::ReturnByValue).toImage(),
+             QPixmap(":/image/file/file_small.png").toImage());
+    partitionNames().clear();
+}
+
+void TestBrowseWidgets::reloadFromInsideTheHandler()
+{
+    // A handler that reloads the list (a slot on loadFinished) neither deadlocks nor leaves
+    // the finished reply in place of the new one.
+    server.listing = dirReply("/media", QJsonArray{file("a.txt")});
+    QWidget window;
+    DeviceItem *current = device(&window, "TVK0000000001");
+    auto *explorer = new Explorer(&window);
+    explorer->setDeviceSource([current] { return current; });
+    int reloads = 0;
+    connect(explorer, &FileListWidget::loadFinished, explorer, [&] {
+        if (++reloads < 3)
+            explorer->reload();
+    });
+    explorer->queryDir("");
+    QTRY_COMPARE_WITH_TIMEOUT(reloads, 3, waitMs);
+    QVERIFY(!explorer->isPageLoading());
+    QCOMPARE(explorer->count(), 1);
+
+    // Destroyed with a page in flight: nothing arrives afterwards.
+    explorer->reload();
+    QVERIFY(explorer->isPageLoading());
+    delete explorer;
+    QTest::qWait(200);
+}
+
+QTEST_MAIN(TestBrowseWidgets)
+#include "tst_browsewidgets.moc"
