@@ -4,6 +4,7 @@
 #include "account/logindialog.h"
 #include "account/useridentity.h"
 #include "account/usermgr.h"
+#include "app/fileactions.h"
 #include "app/framelessdrag.h"
 #include "app/messagebox.h"
 #include "app/pages.h"
@@ -58,7 +59,7 @@ MainWidget::MainWidget(QWidget *parent) : QWidget(parent), ui(new Ui::MainWidget
     ui->fileStackedWidget->setCurrentIndex(CloudPage::Recent);
     ui->taskStackedWidget->setCurrentIndex(TaskPage::Upload);
     ui->settingStackedWidget->setCurrentIndex(SettingsPage::SavePath);
-    // navLabel goes to the explorer and the video list when their classes land.
+    // navLabel goes to the explorer here, to the video list when its class lands.
 
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint);
@@ -191,8 +192,8 @@ void MainWidget::setupConnections()
     connect(settingLeftGroup, &QButtonGroup::idClicked, this,
             &MainWidget::settingLeftButtonClicked);
 
-    for (QListWidget *list :
-         {ui->fileListWidget, ui->picListWidget, ui->videoListWidget, ui->docListWidget}) {
+    for (QListWidget *list : std::initializer_list<QListWidget *>{
+             ui->fileListWidget, ui->picListWidget, ui->videoListWidget, ui->docListWidget}) {
         connect(list, &QListWidget::itemSelectionChanged, this, &MainWidget::itemSelectChanged);
     }
     connect(ui->minButton, &QPushButton::clicked, this, &QWidget::showMinimized);
@@ -311,19 +312,7 @@ void MainWidget::settingLeftButtonClicked(int index)
 
 QListWidget *MainWidget::currentFileList() const
 {
-    switch (ui->fileStackedWidget->currentIndex()) {
-    case CloudPage::Explorer:
-        return ui->fileListWidget;
-    case CloudPage::Pictures:
-        return ui->picListWidget;
-    case CloudPage::Videos:
-        return ui->videoListWidget;
-    case CloudPage::Documents:
-        return ui->docListWidget;
-    default:
-        qDebug() << "errer index of fileStackedWidget";
-        return nullptr;
-    }
+    return fileActions->currentFileList();
 }
 
 // ---- window chrome ----------------------------------------------------------------------
@@ -448,6 +437,7 @@ void MainWidget::OnKickOut()
 void MainWidget::switchAccount()
 {
     signOut();
+    fileActions->clearLists();
     ui->userButton->setText(tr("登录"));
     // A load still under way must not refill the list for nobody.
     ui->userDeviceListWidget->abortLoads();
@@ -486,8 +476,7 @@ void MainWidget::selectDevice(QListWidgetItem *item)
     // The chosen card and the same device's card in the other list carry the mark.
     ui->userDeviceListWidget->markCurrent(currentDevId);
     ui->localDeviceListWidget->markCurrent(currentDevId);
-    // Hook: the explorer's queryPartitionNames(), its currentPath and rootPath emptied and
-    // total -1 on the four file lists join here when the file lists land.
+    fileActions->deviceChanged();
     deviceNameLabel->setText(DeviceSelection::nameText(chosen));
     deviceNameLabel->adjustSize();
     // Only a bound device is remembered for the next start.
@@ -509,7 +498,7 @@ void MainWidget::clearCurrentDevice()
     currentDevUserId = 0;
     ui->userDeviceListWidget->markCurrent(QString());
     ui->localDeviceListWidget->markCurrent(QString());
-    // Hook: the file lists forget the old device's content here when they land.
+    fileActions->clearLists();
     deviceNameLabel->setText(tr("未知"));
     deviceNameLabel->adjustSize();
     emit currentDeviceChanged();
@@ -565,62 +554,22 @@ void MainWidget::uploadButtonClicked() {}
 
 void MainWidget::removeButtonClicked()
 {
-    if (!canRemoveFiles() || !currentFileList())
-        return;
-    YesNoDialog dialog(tr("确认删除选中的内容吗？"), this);
-    // removeSelected() of the current file list joins with the file lists.
-    dialog.exec();
+    fileActions->removeSelected();
 }
 
 void MainWidget::refreshButtonClicked()
 {
-    ui->selectCountLabel->setText(tr("已选中%1个文件").arg(0));
-    if (ui->fileStackedWidget->currentIndex() == CloudPage::Recent)
-        reloadRecentFiles();
-    else if (QListWidget *list = currentFileList())
-        reloadList(list);
+    fileActions->refresh();
 }
 
 void MainWidget::itemSelectChanged()
 {
-    QListWidget *list = currentFileList();
-    if (!list)
-        return;
-    const QList<QListWidgetItem *> selected = list->selectedItems();
-    const int n = selected.size();
-    bool fileBearing = false;
-    for (QListWidgetItem *item : selected) {
-        if (item->data(Qt::UserRole).toInt() != 1)
-            fileBearing = true;
-    }
-    ui->deleteButton->show();
-    if (!canRemoveFiles())
-        ui->deleteButton->setEnabled(false);
-    else if (list == ui->videoListWidget)
-        ui->deleteButton->setEnabled(fileBearing);
-    else
-        ui->deleteButton->setEnabled(n > 0);
-    // The explorer's top level (delete disabled there) joins with the explorer.
-    ui->downloadButton->show();
-    ui->downloadButton->setEnabled(fileBearing);
-    ui->selectCountLabel->setText(tr("已选中%1个文件").arg(n));
-    // Last: unchecking the box clears the selection, and that nested update must win.
-    ui->allCheckBox->setChecked(n > 0 && n == list->count());
+    fileActions->itemSelectChanged();
 }
 
 void MainWidget::checkAllItem(int state)
 {
-    QListWidget *list = currentFileList();
-    if (!list)
-        return;
-    // One selection change for the whole list: item by item, the first change would uncheck
-    // the box again through itemSelectChanged() and undo the rest.
-    {
-        const QSignalBlocker blocker(list);
-        for (int i = 0; i < list->count(); ++i)
-            list->item(i)->setSelected(state == Qt::Checked);
-    }
-    itemSelectChanged();
+    fileActions->checkAllItem(state);
 }
 
 void MainWidget::SettingSavePathSelected(const QString &path)
@@ -675,13 +624,7 @@ void MainWidget::setTransferTotalsVisible(bool uploads, bool downloads)
 
 void MainWidget::OnNavLinkActivated(const QString &link)
 {
-    if (link.startsWith(QLatin1String("file:"))) {
-        queryExplorer(link.mid(5));
-    } else if (link.startsWith(QLatin1String("video:"))) {
-        // openSeries(link.mid(6).toInt()) of the video list joins with the video library.
-    } else {
-        MessageBox::showMessage(Error, tr("未知协议"), this, false, 2000);
-    }
+    fileActions->openLink(link);
 }
 
 // ---- hooks ------------------------------------------------------------------------------
@@ -712,6 +655,21 @@ void MainWidget::startDiscovery()
     ui->userDeviceListWidget->setHost(deviceHost);
     ui->localDeviceListWidget->setHost(deviceHost);
     ui->localDeviceListWidget->Discover();
+
+    // The file lists reach the current device through the same host.
+    FileActions::Widgets widgets;
+    widgets.pages = ui->fileStackedWidget;
+    widgets.explorer = ui->fileListWidget;
+    widgets.pictures = ui->picListWidget;
+    widgets.videos = ui->videoListWidget;
+    widgets.documents = ui->docListWidget;
+    widgets.navLabel = ui->navLabel;
+    widgets.allCheckBox = ui->allCheckBox;
+    widgets.selectCountLabel = ui->selectCountLabel;
+    widgets.deleteButton = ui->deleteButton;
+    widgets.downloadButton = ui->downloadButton;
+    widgets.createDirButton = ui->createDirButton;
+    fileActions = new FileActions(widgets, deviceHost, this);
 }
 
 void MainWidget::createLoginDialog()
@@ -755,9 +713,16 @@ void MainWidget::connectLaterParts()
     connect(taskManager, &TaskManager::addOneTask, this, &MainWidget::OnAddOneTask);
     connect(taskManager, &TaskManager::UpdateProgress, this, &MainWidget::OnUpdateTaskInfo);
     connect(taskManager, &TaskManager::StateChanged, this, &MainWidget::OnTaskChanged);
-    // filled as the classes land: the file lists'
-    // downloadItem/removeItem, createDirButton -> mkDir(), taskManager's taskReset and the
-    // finished-transfer toast, the transfer lists' deleteTask, pause-all
+    for (FileListWidget *list : std::initializer_list<FileListWidget *>{
+             ui->fileListWidget, ui->picListWidget, ui->docListWidget}) {
+        connect(list, &FileListWidget::downloadItem, this, &MainWidget::downloadButtonClicked);
+        connect(list, &FileListWidget::removeItem, this, &MainWidget::removeButtonClicked);
+    }
+    connect(ui->createDirButton, &QPushButton::clicked, fileActions, &FileActions::createFolder);
+    connect(fileActions, &FileActions::recentReloadRequested, this, &MainWidget::reloadRecentFiles);
+    // filled as the classes land: the video list's downloadItem/removeItem and openSeries,
+    // taskManager's taskReset and the finished-transfer toast, the transfer lists'
+    // deleteTask, pause-all
 }
 
 bool MainWidget::isSignedIn() const
@@ -768,12 +733,6 @@ bool MainWidget::isSignedIn() const
 bool MainWidget::canUpload() const
 {
     // true when the task manager and the device folder picker have landed
-    return false;
-}
-
-bool MainWidget::canRemoveFiles() const
-{
-    // true when the file lists have landed (removeSelected())
     return false;
 }
 
@@ -843,19 +802,17 @@ void MainWidget::reloadRecentFiles()
 
 int MainWidget::listTotal(QListWidget *list) const
 {
-    // filled when the file lists land: list->total
-    return -1;
+    return fileActions->listTotal(list);
 }
 
 void MainWidget::queryExplorer(const QString &path)
 {
-    // filled when the explorer lands: fileListWidget->queryDir(path)
+    fileActions->queryExplorer(path);
 }
 
 QString MainWidget::explorerBreadcrumb() const
 {
-    // filled when the explorer lands: fileListWidget->breadcrumbText()
-    return tr("全部文件");
+    return fileActions->explorerBreadcrumb();
 }
 
 QString MainWidget::videoBreadcrumb() const
@@ -866,5 +823,5 @@ QString MainWidget::videoBreadcrumb() const
 
 void MainWidget::reloadList(QListWidget *list)
 {
-    // filled when the file lists land: list->reload() (the explorer: queryDir(currentPath))
+    fileActions->reloadList(list);
 }

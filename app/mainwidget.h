@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class DeviceItem;
+class FileActions;
 class FramelessDrag;
 class LoginDialog;
 class QButtonGroup;
@@ -121,7 +122,6 @@ private:
     // Whether the actions of the parts built elsewhere exist yet: until then their buttons are
     // off instead of confirming and doing nothing.
     bool canUpload() const;
-    bool canRemoveFiles() const;
     bool canClearRecent() const;
     bool canCancelTransfers() const;
     QWidget *loginDialogWidget() const;
@@ -141,6 +141,7 @@ private:
     // Drags the window by its top bar.
     FramelessDrag *drag = nullptr;
     WindowDeviceHost *deviceHost = nullptr;
+    FileActions *fileActions = nullptr;
     QButtonGroup *topGroup = nullptr;
     QButtonGroup *cloudLeftGroup = nullptr;
     QButtonGroup *taskLeftGroup = nullptr;

@@ -61,14 +61,9 @@ FileListWidget::~FileListWidget()
     loadingMovie->deleteLater();
 }
 
-void FileListWidget::setDeviceSource(DeviceSource source)
-{
-    deviceSource = std::move(source);
-}
-
 DeviceItem *FileListWidget::currentDevice() const
 {
-    return deviceSource ? deviceSource() : nullptr;
+    return deviceHost ? deviceHost->currentDevice() : nullptr;
 }
 
 void FileListWidget::clearEntries()
@@ -132,7 +127,7 @@ void FileListWidget::setEntryWidget(QListWidgetItem *item, QWidget *widget)
 ImageViewer *FileListWidget::createViewer(std::function<void(int step)> step)
 {
     auto *viewer = new ImageViewer(this);
-    viewer->setDeviceSource([this] { return currentDevice(); });
+    viewer->setHost(deviceHost);
     connect(viewer, &ImageViewer::previous, this, [step] { step(-1); });
     connect(viewer, &ImageViewer::next, this, [step] { step(1); });
     connect(viewer, &ImageViewer::downloadClicked, this, &FileListWidget::downloadItem);

@@ -2,11 +2,13 @@
 #define KELVORA_FILELISTWIDGET_H
 
 #include "browse/fileentry.h"
+#include "device/devicehost.h"
 #include "device/replyholder.h"
 
 #include <QNetworkReply>
 
 #include <QListWidget>
+#include <QPointer>
 #include <functional>
 
 class DeviceItem;
@@ -31,8 +33,6 @@ class FileListWidget : public QListWidget
     Q_OBJECT
 
 public:
-    using DeviceSource = std::function<DeviceItem *()>;
-
     explicit FileListWidget(QWidget *parent = nullptr);
     ~FileListWidget() override;
 
@@ -47,8 +47,9 @@ public:
     QAction *deleteAction = nullptr;
     QAction *openAction = nullptr;
 
-    // Where the list finds the current device (handed in by the window that holds it).
-    void setDeviceSource(DeviceSource source);
+    // Where the list finds the current device (the window that holds it hands in its host).
+    void setHost(DeviceHost *host) { deviceHost = host; }
+    DeviceHost *host() const { return deviceHost; }
     DeviceItem *currentDevice() const;
 
     // Aborts the page in flight and removes every entry; total keeps its value.
@@ -105,7 +106,7 @@ private:
 
     ReplyHolder pendingReply;
     QString pendingDevice;
-    DeviceSource deviceSource;
+    QPointer<DeviceHost> deviceHost;
 };
 
 #endif

@@ -44,11 +44,6 @@ ImageViewer::~ImageViewer()
     delete ui;
 }
 
-void ImageViewer::setDeviceSource(DeviceSource source)
-{
-    deviceSource = std::move(source);
-}
-
 QLabel *ImageViewer::imageLabel() const
 {
     return ui->imageLabel;
@@ -61,7 +56,7 @@ void ImageViewer::showImage(const QPixmap *preview, const QString &imagePath, qu
     if (preview)
         ui->imageLabel->setPixmap(*preview);
     pendingReply.abort();
-    if (DeviceItem *device = deviceSource ? deviceSource() : nullptr) {
+    if (DeviceItem *device = deviceHost ? deviceHost->currentDevice() : nullptr) {
         pendingReply.hold(device->requestFileData(imagePath, 3, size), this,
                           [this](QNetworkReply *reply) { loadImageFinished(reply); });
     }

@@ -1,12 +1,13 @@
 #ifndef KELVORA_IMAGEVIEWER_H
 #define KELVORA_IMAGEVIEWER_H
 
+#include "device/devicehost.h"
 #include "device/replyholder.h"
 
 #include <QNetworkReply>
 
+#include <QPointer>
 #include <QWidget>
-#include <functional>
 
 class DeviceItem;
 class QLabel;
@@ -25,12 +26,11 @@ class ImageViewer : public QWidget
     Q_OBJECT
 
 public:
-    using DeviceSource = std::function<DeviceItem *()>;
-
     explicit ImageViewer(QWidget *parent = nullptr);
     ~ImageViewer() override;
 
-    void setDeviceSource(DeviceSource source);
+    // Where the viewer finds the current device.
+    void setHost(DeviceHost *host) { deviceHost = host; }
     void showImage(const QPixmap *preview, const QString &path, quint64 size);
 
     bool isLoading() const { return pendingReply.isPending(); }
@@ -57,7 +57,7 @@ private:
 
     Ui::ImageViewer *ui;
     ReplyHolder pendingReply;
-    DeviceSource deviceSource;
+    QPointer<DeviceHost> deviceHost;
     QString path;
 };
 

@@ -27,6 +27,15 @@ const int waitMs = 60000;
 const QString dev1 = "TVK0000000001";
 const QString dev3 = "TVK0000000003";
 
+// The window's side of the lists: the device a test makes current.
+class TestHost : public DeviceHost
+{
+public:
+    DeviceItem *current = nullptr;
+    DeviceItem *currentDevice() const override { return current; }
+    QString currentDeviceId() const override { return current ? current->deviceid : QString(); }
+};
+
 bool hasBackground(const QListWidget *list, const char *image)
 {
     return list->styleSheet().contains(QLatin1String(image));
@@ -76,6 +85,7 @@ private slots:
     void cleanup()
     {
         lab_.setFaults(QJsonObject());
+        host_.current = nullptr;
         window_.reset();
     }
 
@@ -106,10 +116,11 @@ private:
         item->mps_port = quint16(ports.value("mps_port").toInt());
         item->http_port = quint16(ports.value("http_port").toInt());
         item->onlinestatus = true;
+        item->setHost(&host_);
         item->hide();
         return item;
     }
-    template <typename List> List *list(DeviceItem **current)
+    template <typename List> List *list()
     {
         auto *l = new List(window_.get());
         l->setGeometry(0, 40, 900, 600);
@@ -119,7 +130,7 @@ private:
         l->setResizeMode(QListView::Adjust);
         l->setMovement(QListView::Static);
         l->setSpacing(12);
-        l->setDeviceSource([current] { return *current; });
+        l->setHost(&host_);
         l->show();
         return l;
     }
@@ -161,6 +172,7 @@ private:
 
     LabProcess lab_;
     std::unique_ptr<QWidget> window_;
+    TestHost host_;
 };
 
 void TestBrowseLab::explorerOnBothRoutes_data()
@@ -181,8 +193,8 @@ void TestBrowseLab::explorerOnBothRoutes()
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
 
-    DeviceItem *current = device(dev1, local);
-    auto *explorer = list<Explorer>(&current);
+    host_.current = device(dev1, local);
+    auto *explorer = list<Explorer>();
     QLabel crumbs(window_.get());
     explorer->setBreadcrumbLabel(&crumbs);
     const int mark = lab_.requestLog().size();
@@ -256,8 +268,8 @@ void TestBrowseLab::newFolderNameAndRequest()
     const QString base = "/media/sdb1/新建 测试";
     QVERIFY(QDir().mkpath(hostPath(dev1, base + "/新建文件夹")));
     QVERIFY(QDir().mkpath(hostPath(dev1, base + "/新建文件夹1")));
-    DeviceItem *current = device(dev1, true);
-    auto *explorer = list<Explorer>(&current);
+    host_.current = device(dev1, true);
+    auto *explorer = list<Explorer>();
     explorer->queryDir("");
     QVERIFY(waitLoad(explorer));
     explorer->queryDir(FilePaths::encode(base));
@@ -288,12 +300,12 @@ void TestBrowseLab::deletionResults()
 {
     const QString base = "/media/sda1/删除 测试";
     QVERIFY(QDir().mkpath(hostPath(dev1, base)));
-    for (const QString &name : {"gone.txt", "missing.txt", "R&D #1 100%41.txt", "a|b.txt"}) {
+    for (const char *name : {"gone.txt", "missing.txt", "R&D #1 100%41.txt", "a|b.txt"}) {
         QFile f(hostPath(dev1, base + "/" + name));
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
-    DeviceItem *current = device(dev1, false);
-    auto *explorer = list<Explorer>(&current);
+    host_.current = device(dev1, false);
+    auto *explorer = list<Explorer>();
     explorer->queryDir("");
     QVERIFY(waitLoad(explorer));
     explorer->queryDir(FilePaths::encode(base));
@@ -302,7 +314,7 @@ void TestBrowseLab::deletionResults()
     QVERIFY(QFile::remove(hostPath(dev1, base + "/missing.txt")));
 
     // 0 deleted (a name full of URL characters), 2 missing; the entry of "missing" stays.
-    for (const QString &name : {"R&D #1 100%41.txt", "missing.txt"})
+    for (const char *name : {"R&D #1 100%41.txt", "missing.txt"})
         explorer->item(rowNamed(explorer, name))->setSelected(true);
     explorer->removeSelected();
     QTRY_VERIFY_WITH_TIMEOUT(findToast("文件 missing.txt 不存在"), waitMs);
@@ -334,8 +346,8 @@ void TestBrowseLab::deletionResults()
 void TestBrowseLab::thumbnailsCachedAfterFirstVisit()
 {
     const QString folder = "/media/sda1/照片/旅行/北京";
-    DeviceItem *current = device(dev1, false);
-    auto *explorer = list<Explorer>(&current);
+    host_.current = device(dev1, false);
+    auto *explorer = list<Explorer>();
     explorer->queryDir("");
     QVERIFY(waitLoad(explorer));
     int mark = lab_.requestLog().size();
@@ -371,8 +383,8 @@ void TestBrowseLab::thumbnailsCachedAfterFirstVisit()
 
 void TestBrowseLab::picturesPageAndStepInTheViewer()
 {
-    DeviceItem *current = device(dev1, true);
-    auto *pictures = list<GetPicFile>(&current);
+    host_.current = device(dev1, true);
+    auto *pictures = list<GetPicFile>();
     const int mark = lab_.requestLog().size();
     pictures->reload();
     QVERIFY(waitLoad(pictures));
@@ -432,8 +444,8 @@ void TestBrowseLab::picturesPageAndStepInTheViewer()
 
 void TestBrowseLab::documentRows()
 {
-    DeviceItem *current = device(dev1, false);
-    auto *documents = list<GetDocFile>(&current);
+    host_.current = device(dev1, false);
+    auto *documents = list<GetDocFile>();
     documents->reload();
     QVERIFY(waitLoad(documents));
     QVERIFY2(documents->count() >= 12 && documents->count() == documents->total,
@@ -455,8 +467,8 @@ void TestBrowseLab::documentRows()
 
 void TestBrowseLab::folderPicker()
 {
-    DeviceItem *current = device(dev1, true);
-    DevicePathDialog dialog(window_.get(), current);
+    host_.current = device(dev1, true);
+    DevicePathDialog dialog(window_.get(), host_.current);
     auto *ok = dialog.findChild<QPushButton *>("okButton");
     QVERIFY(dialog.isLoading());
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.isLoading(), waitMs);
@@ -495,15 +507,15 @@ void TestBrowseLab::deviceSwitchDuringALoad()
     QVERIFY(lab_.setFaults({{dev1, QJsonObject{{"delay_ms", 1500}}}}));
     DeviceItem *one = device(dev1, true);
     DeviceItem *three = device(dev3, true);
-    DeviceItem *current = one;
-    auto *explorer = list<Explorer>(&current);
-    auto *pictures = list<GetPicFile>(&current);
+    host_.current = one;
+    auto *explorer = list<Explorer>();
+    auto *pictures = list<GetPicFile>();
     explorer->queryDir("");
     pictures->reload();
     QVERIFY(explorer->isPageLoading() && pictures->isPageLoading());
 
     // The window switches: lists that were told reset; the picture list is not told at all.
-    current = three;
+    host_.current = three;
     explorer->resetForDevice();
     QVERIFY(!explorer->isPageLoading());
     QCOMPARE(explorer->total, -1);
@@ -521,7 +533,7 @@ void TestBrowseLab::deviceSwitchDuringALoad()
     QCOMPARE(names(explorer), threeTop);
 
     // Destroying a list while its page is in flight leaves nothing behind.
-    current = one;
+    host_.current = one;
     pictures->reload();
     delete pictures;
     QTest::qWait(2000);
@@ -551,9 +563,8 @@ void TestBrowseLab::faults()
     QFETCH(QJsonObject, fault);
     QFETCH(QStringList, toasts);
     QVERIFY(lab_.setFaults({{dev1, fault}}));
-    DeviceItem *current = device(dev1, true);
-    FileListWidget *lists[] = {list<Explorer>(&current), list<GetPicFile>(&current),
-                               list<GetDocFile>(&current)};
+    host_.current = device(dev1, true);
+    FileListWidget *lists[] = {list<Explorer>(), list<GetPicFile>(), list<GetDocFile>()};
     for (int i = 0; i < 3; ++i) {
         if (auto *explorer = qobject_cast<Explorer *>(lists[i]))
             explorer->queryDir("");

@@ -64,6 +64,13 @@ private:
     }
 };
 
+class TestHost : public DeviceHost
+{
+public:
+    DeviceItem *current = nullptr;
+    DeviceItem *currentDevice() const override { return current; }
+};
+
 QByteArray dirReply(const QString &path, const QJsonArray &files)
 {
     return QJsonDocument(
@@ -115,10 +122,12 @@ private:
         item->intraip = "127.0.0.1";
         item->xctl_port = server.serverPort();
         item->hide();
+        host.current = item;
         return item;
     }
 
     ScriptedDevice server;
+    TestHost host;
 };
 
 void TestBrowseWidgets::hostileNamesStayInTheCache()
@@ -132,9 +141,9 @@ void TestBrowseWidgets::hostileNamesStayInTheCache()
                                 file("/abs/root.gif"), file("%2e%2e/%2E%2E/enc.jpeg"),
                                 file(QString("nul") + QChar(0) + "/x.png"), file("clip.MP4")});
         QWidget window;
-        DeviceItem *current = device(&window, id);
+        device(&window, id);
         auto *explorer = new Explorer(&window);
-        explorer->setDeviceSource([current] { return current; });
+        explorer->setHost(&host);
         window.show();
         QSignalSpy loaded(explorer, &FileListWidget::loadFinished);
         explorer->queryDir("");
@@ -170,11 +179,11 @@ void TestBrowseWidgets::tilesRowsAndMarks()
         dirReply("/media/sda1", QJsonArray{file("照片", "0x01", 0), file("Clip.MP4", "0x20", 1536),
                                            file("README", "0x20", 1024)});
     QWidget window;
-    DeviceItem *current = device(&window, "TVK0000000001");
+    device(&window, "TVK0000000001");
     auto *explorer = new Explorer(&window);
     explorer->resize(600, 400);
     explorer->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    explorer->setDeviceSource([current] { return current; });
+    explorer->setHost(&host);
     window.show();
     QSignalSpy loaded(explorer, &FileListWidget::loadFinished);
     explorer->queryDir("");
@@ -237,9 +246,9 @@ void TestBrowseWidgets::reloadFromInsideTheHandler()
     // the finished reply in place of the new one.
     server.listing = dirReply("/media", QJsonArray{file("a.txt")});
     QWidget window;
-    DeviceItem *current = device(&window, "TVK0000000001");
+    device(&window, "TVK0000000001");
     auto *explorer = new Explorer(&window);
-    explorer->setDeviceSource([current] { return current; });
+    explorer->setHost(&host);
     int reloads = 0;
     connect(explorer, &FileListWidget::loadFinished, explorer, [&] {
         if (++reloads < 3)
