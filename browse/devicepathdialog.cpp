@@ -8,6 +8,7 @@
 #include "browse/filepaths.h"
 #include "browse/partitionnames.h"
 #include "device/deviceitem.h"
+#include "device/networkerrortext.h"
 
 #include <QMouseEvent>
 #include <QMovie>
@@ -103,9 +104,12 @@ void DevicePathDialog::loadDirFinished(QNetworkReply *reply, int count)
 {
     loadingMovie->stop();
     loadingLabel->hide();
-    if (reply->error() != QNetworkReply::NoError) {
-        MessageBox::showMessage(Error, tr("查询目录结构失败: %1").arg(reply->errorString()), this,
-                                false, 2000);
+    if (ReplyHolder::error(reply) != QNetworkReply::NoError) {
+        // A reply its time limit ended says "Operation canceled": name the time-out instead.
+        const QString why = ReplyHolder::error(reply) == QNetworkReply::TimeoutError
+                                ? networkErrorText(QNetworkReply::TimeoutError)
+                                : reply->errorString();
+        MessageBox::showMessage(Error, tr("查询目录结构失败: %1").arg(why), this, false, 2000);
         return;
     }
     const DirListing listing = DirListing::parse(reply->readAll(), count);

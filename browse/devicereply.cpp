@@ -1,18 +1,15 @@
 #include "browse/devicereply.h"
 
 #include "device/jsonnumbers.h"
-
-#include <QJsonDocument>
-#include <QJsonParseError>
+#include "device/untrustedjson.h"
 
 DeviceReply DeviceReply::parse(const QByteArray &body)
 {
     DeviceReply reply;
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    const std::optional<QJsonObject> object = UntrustedJson::parseObject(body);
+    if (!object)
         return reply;
-    reply.object = document.object();
+    reply.object = *object;
     const QJsonValue rtn = reply.object.value(QLatin1String("rtn"));
     if (rtn.isUndefined()) {
         reply.status = NoRtn;

@@ -4,8 +4,9 @@
 #include <QByteArray>
 #include <QJsonObject>
 
-// The common head of a device's JSON reply: whether the body is a JSON object, whether it
-// carries "rtn", and its value. Success is an object with the integer "rtn" 0.
+// The common head of a device's JSON reply: whether the body is a JSON object (read with the
+// bounded reader for outside JSON), whether it carries "rtn", and its value. Success is an
+// object with the integer "rtn" 0.
 class DeviceReply
 {
 public:

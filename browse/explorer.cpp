@@ -58,7 +58,7 @@ void Explorer::loadPage(int start, int count)
 void Explorer::loadDirFinished(QNetworkReply *reply, int count)
 {
     bool result = false;
-    if (reply->error() == QNetworkReply::NoError) {
+    if (ReplyHolder::error(reply) == QNetworkReply::NoError) {
         const DirListing listing = DirListing::parse(reply->readAll(), count);
         if (listing.ok()) {
             const int before = this->count();
@@ -162,7 +162,7 @@ void Explorer::mkDir()
     ReplyHolder::handleOnce(
         device->requestMkdir(dirpath), this, [this, sentTo, path](QNetworkReply *reply) {
             // Only a clear refusal counts: the answer's body is not part of the protocol.
-            const bool refused = reply->error() != QNetworkReply::NoError ||
+            const bool refused = ReplyHolder::error(reply) != QNetworkReply::NoError ||
                                  DeviceReply::parse(reply->readAll()).status == DeviceReply::Failed;
             const DeviceItem *current = currentDevice();
             if (!refused || !current || current->deviceid != sentTo)
@@ -195,7 +195,7 @@ void Explorer::queryPartitionNames()
     }
     const QString askedFor = device->deviceid;
     partitionReply.hold(device->requestUsbInfo(), this, [this, askedFor](QNetworkReply *reply) {
-        if (reply->error() != QNetworkReply::NoError || tableDevice != askedFor ||
+        if (ReplyHolder::error(reply) != QNetworkReply::NoError || tableDevice != askedFor ||
             !readPartitionNames(reply->readAll(), &partitionNames()))
             return;
         // Partition folders listed before the names arrived take their names now.

@@ -125,7 +125,7 @@ void FileItemIcon::setupFromItem()
 
 void FileItemIcon::loadThumbFinished(QNetworkReply *reply)
 {
-    if (reply->error() != QNetworkReply::NoError)
+    if (ReplyHolder::error(reply) != QNetworkReply::NoError)
         return;
     QByteArray body = reply->readAll();
     QBuffer buffer(&body);

@@ -234,7 +234,7 @@ void FileListWidget::removeSelected()
     ReplyHolder::handleOnce(
         device->requestDelete(encoded.join(QLatin1Char('|'))), this,
         [this, paths, sentTo](QNetworkReply *reply) {
-            if (reply->error() != QNetworkReply::NoError)
+            if (ReplyHolder::error(reply) != QNetworkReply::NoError)
                 return;
             const DeleteOutcome outcome = DeleteOutcome::evaluate(reply->readAll(), paths);
             QWidget *host = window();

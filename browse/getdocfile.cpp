@@ -27,7 +27,7 @@ void GetDocFile::loadPage(int start, int count)
 void GetDocFile::loadDocFinished(QNetworkReply *reply, int count)
 {
     bool result = false;
-    if (reply->error() == QNetworkReply::NoError) {
+    if (ReplyHolder::error(reply) == QNetworkReply::NoError) {
         const AlbumListing listing = AlbumListing::parse(reply->readAll(), count);
         if (listing.ok()) {
             const int before = this->count();

@@ -28,7 +28,7 @@ void GetPicFile::loadPage(int start, int count)
 void GetPicFile::loadImageFinished(QNetworkReply *reply, int count)
 {
     bool result = false;
-    if (reply->error() != QNetworkReply::NoError) {
+    if (ReplyHolder::error(reply) != QNetworkReply::NoError) {
         MessageBox::showMessage(Error, tr("加载图片失败"), window(), false, 2000);
     } else {
         const AlbumListing listing = AlbumListing::parse(reply->readAll(), count);

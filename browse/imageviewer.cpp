@@ -17,6 +17,7 @@ namespace {
 // Decoders that cannot scale while reading hold the whole picture: beyond this many pixels
 // (a 256 MB image) the picture is not decoded.
 const qint64 maxFullDecodePixels = 64 * 1024 * 1024;
+const qint64 maxPictureBytes = 256 * 1024 * 1024;
 
 } // namespace
 
@@ -57,15 +58,22 @@ void ImageViewer::showImage(const QPixmap *preview, const QString &imagePath, qu
         ui->imageLabel->setPixmap(*preview);
     pendingReply.abort();
     if (DeviceItem *device = deviceHost ? deviceHost->currentDevice() : nullptr) {
-        pendingReply.hold(device->requestFileData(imagePath, 3, size), this,
-                          [this](QNetworkReply *reply) { loadImageFinished(reply); });
+        QNetworkReply *reply = device->requestFileData(imagePath, 3, size);
+        // A whole picture may be large and slow: bounded by size and by silence, not by time.
+        ReplyHolder::Limits limits;
+        limits.maxBytes = maxPictureBytes;
+        limits.timeoutMs = 0;
+        limits.idleMs = 30000;
+        ReplyHolder::limit(reply, limits);
+        pendingReply.hold(reply, this,
+                          [this](QNetworkReply *finished) { loadImageFinished(finished); });
     }
     showFullScreen();
 }
 
 void ImageViewer::loadImageFinished(QNetworkReply *reply)
 {
-    if (reply->error() != QNetworkReply::NoError) {
+    if (ReplyHolder::error(reply) != QNetworkReply::NoError) {
         MessageBox::showMessage(Error, tr("加载图片失败"), this, false, 2000);
         return;
     }

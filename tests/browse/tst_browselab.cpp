@@ -556,6 +556,8 @@ void TestBrowseLab::faults_data()
                              << QStringList{"", "加载图片失败", ""};
     QTest::newRow("offline") << QJsonObject{{"offline", true}}
                              << QStringList{"", "加载图片失败", ""};
+    QTest::newRow("past the time-out")
+        << QJsonObject{{"delay_ms", 2500}} << QStringList{"", "加载图片失败", ""};
 }
 
 void TestBrowseLab::faults()
@@ -563,6 +565,11 @@ void TestBrowseLab::faults()
     QFETCH(QJsonObject, fault);
     QFETCH(QStringList, toasts);
     QVERIFY(lab_.setFaults({{dev1, fault}}));
+    const ReplyHolder::Limits limits = ReplyHolder::defaultLimits();
+    ReplyHolder::Limits shorter = limits;
+    shorter.timeoutMs = 800;
+    ReplyHolder::setDefaultLimits(shorter);
+    auto restore = qScopeGuard([limits] { ReplyHolder::setDefaultLimits(limits); });
     host_.current = device(dev1, true);
     FileListWidget *lists[] = {list<Explorer>(), list<GetPicFile>(), list<GetDocFile>()};
     for (int i = 0; i < 3; ++i) {

@@ -20,6 +20,9 @@ void fuzzStringConvert(const QByteArray &input);
 void fuzzFlatJson(const QByteArray &input);
 void fuzzEndpoints(const QByteArray &input);
 void fuzzSyncConfig(const QByteArray &input);
+void fuzzQueryDir(const QByteArray &input);
+void fuzzFileList(const QByteArray &input);
+void fuzzDelFileEx(const QByteArray &input);
 
 // An invariant of the code under test; a failed one stops the fuzzer with the input in hand.
 #define FUZZ_CHECK(condition)                                                                      \

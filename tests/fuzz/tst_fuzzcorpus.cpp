@@ -26,6 +26,9 @@ private slots:
         add("flatjson", fuzzFlatJson);
         add("endpoints", fuzzEndpoints);
         add("syncconfig", fuzzSyncConfig);
+        add("querydir", fuzzQueryDir);
+        add("filelist", fuzzFileList);
+        add("delfileex", fuzzDelFileEx);
     }
     void replay()
     {
