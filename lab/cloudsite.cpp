@@ -93,7 +93,9 @@ QString CloudSite::nidOf(const QString &path)
 
 QString CloudSite::pathOfNid(const QString &nid)
 {
-    return QString::fromUtf8(QByteArray::fromBase64(nid.toLatin1(), QByteArray::Base64UrlEncoding));
+    // With its length, so that a NUL inside reaches hostPath() and is refused there.
+    const QByteArray path = QByteArray::fromBase64(nid.toLatin1(), QByteArray::Base64UrlEncoding);
+    return QString::fromUtf8(path.constData(), path.size());
 }
 
 QString CloudSite::htmlEscape(const QString &text)
@@ -117,9 +119,25 @@ QString CloudSite::userOf(const httplib::Request &req) const
 QString CloudSite::hostPath(const QString &user, const QString &cloudPath) const
 {
     const QString clean = cleanCloudPath(cloudPath);
-    if (clean.isEmpty() || user.isEmpty() || user.contains(QLatin1Char('/')))
+    if (clean.isEmpty() || user.isEmpty() || user.contains(QLatin1Char('/')) ||
+        clean.contains(QChar(0)))
         return QString();
-    return QDir::cleanPath(config_.cloudFolder + QLatin1Char('/') + user + clean);
+    const QString path = QDir::cleanPath(config_.cloudFolder + QLatin1Char('/') + user + clean);
+    // As on the devices, a link may not lead out of the user's folder: the deepest part of the
+    // path that exists decides.
+    const QString root =
+        QFileInfo(config_.cloudFolder + QLatin1Char('/') + user).canonicalFilePath();
+    QString probe = path;
+    while (!QFileInfo::exists(probe)) {
+        const int slash = probe.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            return QString();
+        probe = probe.left(slash);
+    }
+    const QString real = QFileInfo(probe).canonicalFilePath();
+    if (root.isEmpty() || (real != root && !real.startsWith(root + QLatin1Char('/'))))
+        return QString();
+    return path;
 }
 
 QString CloudSite::baseUrl(const httplib::Request &req) const

@@ -32,6 +32,8 @@ private:
     QString userOf(const httplib::Request &req) const;
     QString userOfToken(const QString &token) const;
     // The host folder of a cloud path of this user, or empty when it leaves the folder.
+    // The user's file or folder on the host; empty for paths that leave the user's folder
+    // (through "..", a NUL or a link).
     QString hostPath(const QString &user, const QString &cloudPath) const;
     QString baseUrl(const httplib::Request &req) const;
 

@@ -1,5 +1,6 @@
 #include "lab/discoveryresponder.h"
 
+#include "device/untrustedjson.h"
 #include "lab/labhttp.h"
 
 #include <QJsonDocument>
@@ -41,9 +42,10 @@ void DiscoveryResponder::OnReadyRead()
 {
     while (socket_->hasPendingDatagrams()) {
         const QNetworkDatagram request = socket_->receiveDatagram();
-        const QJsonDocument doc = QJsonDocument::fromJson(request.data());
-        const bool probe = doc.isObject() && doc.object().value(QLatin1String("type")).isDouble() &&
-                           doc.object().value(QLatin1String("type")).toInt() == 0;
+        // Anyone on the network can send here: read as the client reads outside JSON.
+        const std::optional<QJsonObject> doc = UntrustedJson::parseObject(request.data(), 4096);
+        const bool probe = doc && doc->value(QLatin1String("type")).isDouble() &&
+                           doc->value(QLatin1String("type")).toInt() == 0;
         int answered = 0;
         for (const auto &device : devices_) {
             if (!probe || !online_(device.first))

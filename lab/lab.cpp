@@ -1,5 +1,7 @@
 #include "lab/lab.h"
 
+#include "device/untrustedjson.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMap>
@@ -27,9 +29,10 @@ Lab::Lab(const LabConfig &config)
         res.set_content(body.toStdString(), "application/json");
     });
     service_.Post("/lab/faults", [this](const httplib::Request &req, httplib::Response &res) {
-        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(req.body));
+        const std::optional<QJsonObject> set =
+            UntrustedJson::parseObject(QByteArray::fromStdString(req.body));
         QString error;
-        if (!doc.isObject() || !faults_.setRuntime(doc.object(), &error)) {
+        if (!set || !faults_.setRuntime(*set, &error)) {
             res.status = 400;
             res.set_content(
                 (error.isEmpty() ? QStringLiteral("expected a JSON object") : error).toStdString(),
@@ -72,7 +75,8 @@ bool Lab::start(QString *error)
     for (auto &d : devices_)
         if (!d->start(error))
             return false;
-    if (!relay_.start(config_.relayPort, error) || !cloud_.start(error))
+    if (!relay_.start(config_.relayPort, config_.relayMaxConnections, error) ||
+        !cloud_.start(error))
         return false;
 
     // Devices that share a discovery address share one socket, which answers for each.

@@ -93,6 +93,7 @@ bool LabConfig::load(const QByteArray &json, const QString &base, QString *error
 
     const QJsonObject relay = root.value(QLatin1String("relay")).toObject();
     relayPort = portOf(relay, QStringLiteral("port"), relayPort);
+    relayMaxConnections = relay.value(QLatin1String("max_connections")).toInt(relayMaxConnections);
     relayFaults = FaultPlan::sectionFaults(relay);
 
     const QJsonObject cloud = root.value(QLatin1String("cloud")).toObject();

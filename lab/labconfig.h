@@ -64,6 +64,7 @@ public:
     QJsonObject accountFaults;
 
     int relayPort = 18090;
+    int relayMaxConnections = 64; // connections served at once; more are answered 503
     QJsonObject relayFaults;
 
     int cloudPort = 18100;

@@ -55,7 +55,10 @@ QString LabHttp::percentDecode(const QByteArray &text, bool plusIsSpace)
     QByteArray in = text;
     if (plusIsSpace)
         in.replace('+', ' ');
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(in));
+    // With its length: QString::fromUtf8(QByteArray) stops at a NUL, so "a.txt%00.jpg" would
+    // pass every check as "a.txt%00.jpg" and then be used as "a.txt". Each path check refuses NUL.
+    const QByteArray decoded = QByteArray::fromPercentEncoding(in);
+    return QString::fromUtf8(decoded.constData(), decoded.size());
 }
 
 QString LabHttp::encodePath(const QString &path)
@@ -214,10 +217,19 @@ void LabHttp::sendFile(const httplib::Request &req, httplib::Response &res, cons
         return;
     }
     auto file = std::shared_ptr<std::FILE>(fp, [](std::FILE *p) { std::fclose(p); });
+    if (req.ranges.size() > 1) {
+        // httplib would answer every range as asked (a hundred times the same MiB for one
+        // header line) and with a wrong total in each Content-Range. A server may ignore
+        // Range: the whole file, once, with 200. The request is httplib's own (non-const)
+        // object; the handler only sees it as const.
+        const_cast<httplib::Request &>(req).ranges.clear();
+        res.status = 200;
+    }
     auto pacer = std::make_shared<BodyPacer>();
     pacer->faults = f;
     auto buffer = std::make_shared<std::vector<char>>(pacer->chunk());
     if (f.ignoreRange && !req.ranges.empty()) {
+        const_cast<httplib::Request &>(req).ranges.clear(); // not a multipart answer either
         // A server that does not do ranges: the whole file, 200, in one stream.
         res.status = 200;
         res.set_header("X-Lab-Length", std::to_string(size));

@@ -21,6 +21,7 @@ public:
     // blank). Form bodies (application/x-www-form-urlencoded) are added with "+" as a blank.
     static Params params(const httplib::Request &req);
     static Params parseQuery(const std::string &text, bool plusIsSpace);
+    // Keeps a decoded NUL (never cuts the text there): path checks must see and refuse it.
     static QString percentDecode(const QByteArray &text, bool plusIsSpace);
     // Percent-encodes UTF-8, leaving unreserved characters and "/" as they are.
     static QString encodePath(const QString &path);

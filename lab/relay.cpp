@@ -10,6 +10,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -131,8 +132,10 @@ Relay::~Relay()
     stop();
 }
 
-bool Relay::start(int port, QString *error)
+bool Relay::start(int port, int maxConnections, QString *error)
 {
+    maxConnections_ = qMax(1, maxConnections);
+    stopFd_ = ::eventfd(0, EFD_CLOEXEC);
     listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     int one = 1;
     ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -148,6 +151,8 @@ bool Relay::start(int port, QString *error)
                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
         ::close(listenFd_);
         listenFd_ = -1;
+        ::close(stopFd_);
+        stopFd_ = -1;
         return false;
     }
     socklen_t len = sizeof addr;
@@ -162,26 +167,69 @@ void Relay::stop()
 {
     if (!running_.exchange(false))
         return;
-    ::shutdown(listenFd_, SHUT_RDWR);
-    ::close(listenFd_);
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t woken = ::write(stopFd_, &one, sizeof one);
     if (acceptThread_.joinable())
         acceptThread_.join();
+    ::close(listenFd_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (int fd : open_)
+        ::shutdown(fd, SHUT_RDWR);
+    ended_.wait(lock, [this] { return active_ == 0; });
+    lock.unlock();
+    ::close(stopFd_);
 }
 
 void Relay::acceptLoop()
 {
     while (running_) {
-        pollfd p{listenFd_, POLLIN, 0};
-        if (::poll(&p, 1, 200) <= 0)
+        pollfd p[2] = {{listenFd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+        if (::poll(p, 2, -1) <= 0 || (p[1].revents & POLLIN))
             continue;
-        const int client = ::accept(listenFd_, nullptr, nullptr);
+        const int client = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0)
             continue;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (active_ >= maxConnections_) {
+                // No thread for it: said at once, and the log shows it.
+                char drain[4096];
+                [[maybe_unused]] const ssize_t n =
+                    ::recv(client, drain, sizeof drain, MSG_DONTWAIT);
+                answer(client, 503, "Service Unavailable");
+                ::shutdown(client, SHUT_WR);
+                ::close(client);
+                if (LabHttp::logging())
+                    std::fprintf(stderr, "relay - - - busy 503 0\n");
+                continue;
+            }
+            ++active_;
+            open_.insert(client);
+        }
         std::thread([this, client] {
             serve(client);
+            untrack(client);
             ::close(client);
+            // The last touch of this object: stop() may return (and the relay go) right after.
+            std::lock_guard<std::mutex> lock(mutex_);
+            --active_;
+            ended_.notify_all();
         }).detach();
     }
+}
+
+void Relay::track(int fd)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_.insert(fd);
+    if (!running_)
+        ::shutdown(fd, SHUT_RDWR); // stop() came first
+}
+
+void Relay::untrack(int fd)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_.erase(fd);
 }
 
 void Relay::serve(int client)
@@ -194,8 +242,8 @@ void Relay::serve(int client)
     QByteArray head;
     int headEnd = -1;
     while (headEnd < 0) {
-        pollfd p{client, POLLIN, 0};
-        if (::poll(&p, 1, 30000) <= 0)
+        pollfd p[2] = {{client, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+        if (::poll(p, 2, 30000) <= 0 || (p[1].revents & POLLIN))
             return;
         const ssize_t n = ::recv(client, buf, 64 * 1024, 0);
         if (n <= 0)
@@ -249,6 +297,7 @@ void Relay::serve(int client)
         log(502, answer(client, 502, "Bad Gateway"));
         return;
     }
+    track(upstream);
     // One request per connection: the next request may name another device.
     QByteArray out = lines[0] + "\r\n";
     for (int i = 1; i < lines.size(); ++i) {
@@ -260,6 +309,7 @@ void Relay::serve(int client)
     out += "Connection: close\r\n\r\n";
     out += rest;
     if (!sendAll(upstream, out.constData(), static_cast<size_t>(out.size()))) {
+        untrack(upstream);
         ::close(upstream);
         log(502, answer(client, 502, "Bad Gateway"));
         return;
@@ -277,8 +327,9 @@ void Relay::serve(int client)
     const auto start = std::chrono::steady_clock::now();
     bool clientOpen = true;
     for (;;) {
-        pollfd p[2] = {{upstream, POLLIN, 0}, {clientOpen ? client : -1, POLLIN, 0}};
-        if (::poll(p, 2, 60000) <= 0)
+        pollfd p[3] = {
+            {upstream, POLLIN, 0}, {clientOpen ? client : -1, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+        if (::poll(p, 3, 60000) <= 0 || (p[2].revents & POLLIN))
             break;
         if (p[1].revents & (POLLIN | POLLHUP | POLLERR)) {
             ssize_t n = splicing ? up.move(client, upstream) : -2;
@@ -338,6 +389,7 @@ void Relay::serve(int client)
                     start + std::chrono::microseconds(forwarded * 1000000 / f.rateLimit));
         }
     }
+    untrack(upstream);
     ::close(upstream);
     if (forwarded == 0 && f.dropAfterBytes != 0) {
         // The service closed without a word.

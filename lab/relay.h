@@ -5,13 +5,20 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
+#include <set>
 #include <thread>
 
 // The relay: one port that forwards each request to the device service named by its
 // x-qm-devid and x-qm-port parameters, copying bytes both ways as they come (spliced in the
 // kernel when no fault switch needs to see them). Logs one line per request:
 // "relay <devid> <service> <METHOD> <target> <status> <body bytes>".
+//
+// Each connection is served on a thread of its own, at most maxConnections at once; a
+// connection beyond that is answered 503 at once. stop() wakes every connection and returns
+// once all have ended.
 class Relay
 {
 public:
@@ -24,7 +31,7 @@ public:
     Relay(const Relay &) = delete;
     Relay &operator=(const Relay &) = delete;
 
-    bool start(int port, QString *error);
+    bool start(int port, int maxConnections, QString *error);
     void stop();
     int port() const { return port_; }
 
@@ -36,7 +43,15 @@ private:
     Lookup lookup_;
     FaultPlan *faults_;
     int listenFd_ = -1;
+    int stopFd_ = -1; // readable from stop() on: every wait of every connection includes it
     int port_ = 0;
+    int maxConnections_ = 64;
     std::atomic<bool> running_{false};
     std::thread acceptThread_;
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    int active_ = 0;
+    std::set<int> open_; // sockets of the connections: stop() shuts them, so no send blocks on
+    void track(int fd);
+    void untrack(int fd);
 };

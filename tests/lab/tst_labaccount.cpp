@@ -263,6 +263,24 @@ void TestLabAccount::cloudServicesNeedSignIn()
                          form({{"nid", nid}, {"fname", "x"}, {"ajax", "1"}})),
                  2001);
     QCOMPARE(anonymous.get(cloud("/dl/" + out + "/lab.json?t=x")).status, 403);
+
+    // A link in the user's folder that leads out of it is not followed (as on the devices), and
+    // a NUL in a path cuts nothing short.
+    const QString link = lab_.sampleDir() + QStringLiteral("/cloud/demo/escape");
+    QVERIFY(QFile::link(lab_.sampleDir(), link));
+    const auto nidOf = [](const QByteArray &path) {
+        return QString::fromLatin1(
+            path.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+    };
+    for (const QByteArray &path :
+         {QByteArray("/escape/lab.json"), QByteArray("/big file 4MB.bin\0/../../lab.json", 33)}) {
+        QCOMPARE(errnoOf(signedIn_, "/file/download",
+                         form({{"nid", nidOf(path)}, {"fname", "x"}, {"ajax", "1"}})),
+                 2001);
+        QVERIFY(signedIn_.get(cloud("/dl/" + nidOf(path) + "/lab.json")).status >= 400);
+    }
+    QCOMPARE(errnoOf(signedIn_, "/file/getList", form({{"path", "/escape"}})), 2002);
+    QFile::remove(link);
 }
 
 void TestLabAccount::cloudListAndDownloadWithRange()

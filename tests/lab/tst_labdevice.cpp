@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QNetworkDatagram>
+#include <QTcpSocket>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -44,6 +45,7 @@ private slots:
     void rangeRequests();
     void traversalRefused();
     void relayForwards();
+    void relayBoundedAndStopsCleanly();
     void discoveryAnswers();
 
 private:
@@ -282,6 +284,13 @@ void TestLabDevice::rangeRequests_data()
                                << kBig;
     QTest::newRow("at the end") << "bytes=" + QByteArray::number(kBig) + "-" << 416 << 0ll << 0ll;
     QTest::newRow("far past") << QByteArray("bytes=99999999-") << 416 << 0ll << 0ll;
+    // Several ranges get the whole file once: a hundred times one MiB for a header line of
+    // 1 KB would turn the lab into an amplifier.
+    QByteArray hundred = "bytes=0-1048575";
+    for (int i = 1; i < 100; ++i)
+        hundred += ",0-1048575";
+    QTest::newRow("a hundred ranges") << hundred << 200 << 0ll << kBig;
+    QTest::newRow("two ranges") << QByteArray("bytes=0-9,20-29") << 200 << 0ll << kBig;
 }
 
 void TestLabDevice::rangeRequests()
@@ -342,6 +351,23 @@ void TestLabDevice::traversalRefused()
     QVERIFY(!QFileInfo::exists(lab_.sampleDir() + QStringLiteral("/planted.txt")));
     QVERIFY(!QFileInfo::exists(hostPath(QStringLiteral("planted.txt"))));
     QFile::remove(hostPath(QStringLiteral("sda1/escape")));
+
+    // A NUL cuts nothing short: not an upload's name, not a path to delete or to fetch.
+    const QString upload =
+        base(port("mps")) + QStringLiteral("/upload.csp?uploadpath=/media/sda1&file=");
+    QVERIFY(http_.post(upload + "nul.txt%00.jpg", uploadForm("x"), kUploadHeaders)
+                .json()
+                .value("rtn")
+                .toInt() != 0);
+    QVERIFY(!QFileInfo::exists(hostPath(QStringLiteral("sda1/nul.txt"))));
+    QCOMPARE(http_.post(upload + "nul.txt", uploadForm("kept"), kUploadHeaders).json().value("rtn"),
+             0);
+    const QJsonObject cut = get(dlna("delfileex", "&filelist=/media/sda1/nul.txt%00/../../.."));
+    QCOMPARE(names(cut, "resultlist", "result"), QStringList{"3"});
+    QVERIFY(QFileInfo::exists(hostPath(QStringLiteral("sda1/nul.txt"))));
+    QCOMPARE(status(base(port("http")) + QStringLiteral("/media/sda1/nul.txt%00.jpg")), 404);
+    QCOMPARE(rtn(dlna("querydir", "&path=/media/sda1%00/../..")), 2);
+    QFile::remove(hostPath(QStringLiteral("sda1/nul.txt")));
 }
 
 void TestLabDevice::relayForwards()
@@ -371,6 +397,46 @@ void TestLabDevice::relayForwards()
         QTRY_COMPARE_WITH_TIMEOUT(
             lab_.requestLog().filter(QRegularExpression(QString::fromLatin1(pattern))).size(), 1,
             10000);
+}
+
+// Each relayed connection has a thread; their number is bounded (the next connection hears 503
+// at once) and stopping the lab ends them all, also those still waiting or sending.
+void TestLabDevice::relayBoundedAndStopsCleanly()
+{
+    LabProcess lab;
+    QVERIFY2(
+        lab.startSample(QJsonObject{
+            {"relay", QJsonObject{{"max_connections", 3}, {"rate_limit_bytes_per_s", 65536}}}}),
+        qPrintable(lab.lastError()));
+    const quint16 relay = quint16(lab.relayPort());
+    QList<QTcpSocket *> idle;
+    for (int i = 0; i < 2; ++i) {
+        idle << new QTcpSocket(this);
+        idle.last()->connectToHost(QHostAddress::LocalHost, relay);
+        QVERIFY(idle.last()->waitForConnected(10000));
+    }
+    // The third: a slow download, under way.
+    QTcpSocket slow;
+    slow.connectToHost(QHostAddress::LocalHost, relay);
+    QVERIFY(slow.waitForConnected(10000));
+    slow.write("GET " + kBigFile.toUtf8() + "?x-qm-devid=" + kDevice.toUtf8() +
+               "&x-qm-port=" + QByteArray::number(lab.device(kDevice).value("http_port").toInt()) +
+               " HTTP/1.1\r\nHost: x\r\n\r\n");
+    QVERIFY(slow.waitForReadyRead(10000));
+    // The fourth finds every thread taken.
+    QTcpSocket extra;
+    extra.connectToHost(QHostAddress::LocalHost, relay);
+    QVERIFY(extra.waitForConnected(10000));
+    extra.write("GET /x?x-qm-devid=" + kDevice.toUtf8() + " HTTP/1.1\r\nHost: x\r\n\r\n");
+    QVERIFY(extra.waitForReadyRead(10000));
+    QVERIFY2(extra.readAll().startsWith("HTTP/1.1 503 "), "no answer while busy");
+
+    QVERIFY(lab.stop()); // on SIGTERM, exit code 0, before the launcher's kill
+    for (QTcpSocket *socket : idle + QList<QTcpSocket *>{&slow}) {
+        if (socket->state() != QAbstractSocket::UnconnectedState)
+            QVERIFY(socket->waitForDisconnected(10000));
+    }
+    qDeleteAll(idle);
 }
 
 void TestLabDevice::discoveryAnswers()
