@@ -73,6 +73,7 @@ MainWidget::MainWidget(QWidget *parent) : QWidget(parent), ui(new Ui::MainWidget
     deviceNameLabel = new QLabel(tr("未知"), ui->base);
     deviceNameLabel->setObjectName(QStringLiteral("deviceNameLabel"));
     deviceNameLabel->setStyleSheet(QStringLiteral("color:#a0a0a0;"));
+    deviceNameLabel->setTextFormat(Qt::PlainText); // the device's name, from the box
     deviceNameLabel->adjustSize();
     ui->localDeviceButton->hide();
     // The settings page opens on its save-path column, where refreshing devices means nothing.

@@ -14,6 +14,8 @@ MessageBox *toastQueue = nullptr;
 MessageBox::MessageBox(QWidget *parent) : QWidget(parent), ui(new Ui::MessageBox)
 {
     ui->setupUi(this);
+    // Toasts carry names from devices and servers: shown as typed, never as markup.
+    ui->msgLabel->setTextFormat(Qt::PlainText);
     opacityEffect = new QGraphicsOpacityEffect(this);
     fadeAnimation = new QPropertyAnimation(opacityEffect, "opacity");
     fadeAnimation->setDuration(1000);

@@ -58,6 +58,7 @@ private slots:
     void closeButtonDuringFadeChangesNothing();
     void parentDeletedWhileQueued();
     void toastOverHiddenWindowStepsAside();
+    void markupShowsAsTyped();
 
 private:
     QWidget *window = nullptr;
@@ -213,6 +214,18 @@ void TestMessageBox::toastOverHiddenWindowStepsAside()
     QVERIFY(head->isDisplayTimerRunning());
     QTRY_VERIFY_WITH_TIMEOUT(stale.isNull(), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(MessageBox::queueHead() == nullptr, 30000);
+}
+
+// A device's or a file's name in a toast is text, not markup.
+void TestMessageBox::markupShowsAsTyped()
+{
+    MessageBox::showMessage(Error, QStringLiteral("删除失败: <b>a</b><img src=x>"), window, false,
+                            2000);
+    MessageBox *toast = MessageBox::queueHead();
+    QVERIFY(toast);
+    const QLabel *label = toast->findChild<QLabel *>(QStringLiteral("msgLabel"));
+    QCOMPARE(label->textFormat(), Qt::PlainText);
+    QCOMPARE(label->text(), QStringLiteral("删除失败: <b>a</b><img src=x>"));
 }
 
 QTEST_MAIN(TestMessageBox)
