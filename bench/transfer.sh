@@ -37,12 +37,12 @@ for d in cfg["devices"]:
 cfg["cloud"]["folder"] = base + "/cloud"
 json.dump(cfg, open(sys.argv[2], "w"))
 PY
-"$lab_bin" --config "$work/lab.json" --quiet >"$work/lab.out" 2>/dev/null &
+"$lab_bin" --config "$work/lab.json" --quiet --exit-with-parent >"$work/lab.out" 2>/dev/null &
 lab_pid=$!
 for _ in $(seq 100); do grep -q '^LAB READY ' "$work/lab.out" 2>/dev/null && break; sleep 0.1; done
 grep -q '^LAB READY ' "$work/lab.out" || { echo "the lab did not start" >&2; exit 1; }
 
-exec python3 - "$work" "$driver" "$size_mib" "${ROUNDS:-3}" <<'PY'
+python3 - "$work" "$driver" "$size_mib" "${ROUNDS:-3}" <<'PY'
 import json, os, shutil, statistics, subprocess, sys, time, urllib.request
 
 work, driver, size_mib, rounds = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
