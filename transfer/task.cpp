@@ -2,6 +2,7 @@
 
 #include "app/networkmanager.h"
 #include "device/devicerecord.h"
+#include "device/untrustedjson.h"
 #include "transfer/savename.h"
 #include "transfer/transferurls.h"
 #include "transfer/uploadsender.h"
@@ -9,7 +10,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QMetaEnum>
 #include <QNetworkAccessManager>
@@ -466,7 +466,8 @@ void Task::finishUpload(UploadSender *sender)
         return;
     }
     // A device that took the request but not the file says so in its answer.
-    const QJsonObject result = QJsonDocument::fromJson(sender->answer()).object();
+    const QJsonObject result =
+        UntrustedJson::parseObject(sender->answer()).value_or(QJsonObject());
     if (result.contains(QLatin1String("rtn")) &&
         result.value(QLatin1String("rtn")).toInt(-1) != 0) {
         qDebug("task err: the device refused the file: %s", sender->answer().left(200).constData());
