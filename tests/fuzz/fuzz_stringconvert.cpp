@@ -2,15 +2,19 @@
 
 #include "userhelper/stringconvert.h"
 
+#include <QTextCodec>
+
 #include <string>
 #include <vector>
 
 namespace {
 
+// QString::fromUtf8 would drop a leading byte-order mark, which is valid text all the same.
 bool isValidUtf8(const std::string &text)
 {
-    const QByteArray bytes = QByteArray::fromStdString(text);
-    return QString::fromUtf8(bytes).toUtf8() == bytes;
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    QTextCodec::codecForMib(106)->toUnicode(text.data(), int(text.size()), &state);
+    return state.invalidChars == 0 && state.remainingChars == 0;
 }
 
 std::string beforeZero(const std::string &text)

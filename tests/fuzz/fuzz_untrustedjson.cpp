@@ -50,6 +50,10 @@ void fuzzUntrustedJson(const QByteArray &text)
     FUZZ_CHECK(bool(object) == (value && value->isObject()));
     if (!value || !(value->isObject() || value->isArray()))
         return;
+    // Qt drops a byte-order mark written as such at the start of any string ({"<BOM>k":1} reads
+    // as {"k":1}); the reader keeps it. No common ground there.
+    if (text.indexOf("\xEF\xBB\xBF", 1) >= 0)
+        return;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
     FUZZ_CHECK(error.error == QJsonParseError::NoError);
