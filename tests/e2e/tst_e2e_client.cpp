@@ -7,31 +7,19 @@
 // closed from its login dialog; a second client with the same HOME then signs in by itself.
 #include "tests/e2e/xsession.h"
 #include "tests/support/httpsync.h"
-#include "tests/support/labprocess.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
 #include <QSet>
-#include <QUrlQuery>
 #include <QtTest>
 
 namespace {
 
-const int startMs = 60000;  // a client start on a loaded machine, QtWebEngine included
-const int answerMs = 30000; // a reaction of the client to one event
-const QString mainTitle = QStringLiteral("Kelvora");
+const int startMs = ClientSession::startMs, answerMs = ClientSession::answerMs;
 const QString device = QStringLiteral("TVK0000000001");
 
 // Positions inside the windows, from their fixed layouts.
-const QPoint nameField(177, 175);     // login dialog: NameEdit's frame at (25,155,280,40)
-const QPoint passwordField(177, 214); // PasswordEdit's frame at (25,194,280,40)
-const QPoint loginButton(165, 306);   // LoginBtn at (25,289,280,34)
-const QPoint dialogClose(315, 15);    // CloseBtn at (310,10,11,11)
-const QRect toastBand(30, 140, 270,
-                      10); // a failure toast lies over (16,118) while the band is white otherwise
-
+const QPoint dialogClose(315, 15); // login dialog: its close button
+// A failure toast lies over the login dialog at (16,118); the band is white otherwise.
+const QRect toastBand(30, 140, 270, 10);
 const QPoint settingsButton(557, 45); // main window, top bar: 设置
 const QPoint devicesButton(49, 201);  // settings page, left column: 设备切换
 const QPoint windowClose(898, 18);    // top bar, right: the close button
@@ -42,19 +30,8 @@ int nonWhite(const QImage &image, const QRect &area)
     const QRect r = area.intersected(image.rect());
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x)
-            if (qGray(image.pixel(x, y)) < 235)
-                ++n;
+            n += qGray(image.pixel(x, y)) < 235 ? 1 : 0;
     return n;
-}
-
-int distinctColours(const QImage &image, const QRect &area)
-{
-    QSet<QRgb> colours;
-    const QRect r = area.intersected(image.rect());
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            colours.insert(image.pixel(x, y) & 0xffffff);
-    return colours.size();
 }
 
 } // namespace
@@ -64,9 +41,23 @@ class TestE2EClient : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void cleanup();
+    void initTestCase()
+    {
+        QVERIFY2(s.start(), qPrintable(s.lastError()));
+        discovery.insert(QStringLiteral("KELVORA_DISCOVERY_TARGET"),
+                         QStringLiteral("127.0.0.1:%1")
+                             .arg(s.lab.device(device).value("discovery_port").toInt()));
+    }
+    void cleanupTestCase()
+    {
+        ClientSession::stopClient(first);
+        ClientSession::stopClient(second);
+    }
+    void cleanup()
+    {
+        if (QTest::currentTestFailed())
+            s.reportFailure();
+    }
 
     void wrongPasswordKeepsDialog();
     void signInShowsMainWindowAndDevices();
@@ -75,134 +66,29 @@ private slots:
     void automaticSignInWithSameHome();
 
 private:
-    bool startClient(QProcess &client, const QString &logName);
-    void stopClient(QProcess &client);
-    XSession::Window mainWindow(const QProcess &client);
-    XSession::Window loginDialog(const QProcess &client);
-    QStringList logLines(const QString &needle) const;
-    bool signInElsewhere();
+    int logged(const QString &needle) const { return s.lab.requestLog().filter(needle).size(); }
     void kickOutAndClose(QProcess &client);
 
-    LabProcess lab;
-    XSession x;
+    ClientSession s;
+    QProcessEnvironment discovery;
     QProcess first;
     QProcess second;
-    QString work;
 };
-
-void TestE2EClient::initTestCase()
-{
-    work = QDir::tempPath();
-    QVERIFY2(x.start(work), qPrintable(x.lastError()));
-    QVERIFY2(lab.startSample(), qPrintable(lab.lastError()));
-    QVERIFY(lab.device(device).value(QLatin1String("discovery_port")).toInt() > 0);
-}
-
-void TestE2EClient::cleanupTestCase()
-{
-    stopClient(first);
-    stopClient(second);
-    lab.stop();
-    x.stop();
-}
-
-// After a failed step: what the clients printed, how they ended and what the lab saw last.
-void TestE2EClient::cleanup()
-{
-    if (!QTest::currentTestFailed())
-        return;
-    for (const QProcess *client : {&first, &second})
-        qWarning("client %lld: %s, exit code %d", client->processId(),
-                 client->state() == QProcess::NotRunning ? "ended" : "running", client->exitCode());
-    for (const QString &name : QDir(work).entryList({QStringLiteral("client-*.log")})) {
-        QFile log(work + QLatin1Char('/') + name);
-        if (log.open(QIODevice::ReadOnly))
-            qWarning("%s:\n%s", qPrintable(name), log.readAll().right(4000).constData());
-    }
-    qWarning(
-        "lab log, last lines:\n%s",
-        qPrintable(
-            lab.requestLog().mid(qMax(0, lab.requestLog().size() - 15)).join(QLatin1Char('\n'))));
-}
-
-bool TestE2EClient::startClient(QProcess &client, const QString &logName)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.insert(QStringLiteral("DISPLAY"), x.display());
-    env.insert(QStringLiteral("KELVORA_ACCOUNT_SERVICE"), lab.accountUrl());
-    env.insert(QStringLiteral("KELVORA_DEVICE_MANAGER"), lab.accountUrl());
-    env.insert(QStringLiteral("KELVORA_CLOUD_SITE"),
-               QStringLiteral("http://127.0.0.1:%1/").arg(lab.cloudPort()));
-    env.insert(QStringLiteral("KELVORA_DISCOVERY_TARGET"),
-               QStringLiteral("127.0.0.1:%1")
-                   .arg(lab.device(device).value(QLatin1String("discovery_port")).toInt()));
-    client.setProcessEnvironment(env);
-    client.setProcessChannelMode(QProcess::MergedChannels);
-    client.setStandardOutputFile(work + QLatin1Char('/') + logName);
-    client.start(QFileInfo(LabProcess::labBinary()).absolutePath() + QStringLiteral("/kelvora"),
-                 QStringList());
-    return client.waitForStarted(startMs);
-}
-
-void TestE2EClient::stopClient(QProcess &client)
-{
-    if (client.state() == QProcess::NotRunning)
-        return;
-    client.terminate();
-    if (!client.waitForFinished(5000)) {
-        client.kill();
-        client.waitForFinished(5000);
-    }
-}
-
-XSession::Window TestE2EClient::mainWindow(const QProcess &client)
-{
-    for (const XSession::Window &w : x.windows(client.processId(), mainTitle))
-        if (w.geometry.width() >= 900 && w.geometry.height() >= 650)
-            return w;
-    return XSession::Window();
-}
-
-XSession::Window TestE2EClient::loginDialog(const QProcess &client)
-{
-    for (const XSession::Window &w : x.windows(client.processId(), mainTitle))
-        if (w.geometry.size() == QSize(330, 364))
-            return w;
-    return XSession::Window();
-}
-
-QStringList TestE2EClient::logLines(const QString &needle) const
-{
-    return lab.requestLog().filter(needle);
-}
-
-bool TestE2EClient::signInElsewhere()
-{
-    QUrlQuery form;
-    form.addQueryItem(QStringLiteral("name"), QStringLiteral("demo"));
-    form.addQueryItem(QStringLiteral("password"), QStringLiteral("demo123"));
-    form.addQueryItem(QStringLiteral("client"), QStringLiteral("81"));
-    form.addQueryItem(QStringLiteral("version"), QStringLiteral("1.0.0.0"));
-    HttpSync http(answerMs);
-    const HttpSync::Result r =
-        http.post(QUrl(lab.accountUrl() + QStringLiteral("/account/login")),
-                  form.toString(QUrl::FullyEncoded).toUtf8(), "application/x-www-form-urlencoded");
-    return r.status == 200 && r.body.contains("\"code\":0");
-}
 
 // A sign-in elsewhere takes the session over: the main window goes, the login dialog comes
 // back, and its close button (nobody signed in now) ends the program normally.
 void TestE2EClient::kickOutAndClose(QProcess &client)
 {
-    QVERIFY(signInElsewhere());
-    QVERIFY2(waitUntil([&] { return !mainWindow(client).isValid(); }, answerMs),
+    const QByteArray form = "name=demo&password=demo123&client=81&version=1.0.0.0";
+    const HttpSync::Result r =
+        HttpSync(answerMs).post(QUrl(s.lab.accountUrl() + QStringLiteral("/account/login")), form);
+    QVERIFY(r.status == 200 && r.body.contains("\"code\":0"));
+    QVERIFY2(waitUntil([&] { return !s.mainWindow(client).isValid(); }, answerMs),
              "the main window stayed after the sign-in elsewhere");
     XSession::Window dialog;
-    QVERIFY2(waitUntil([&] { return (dialog = loginDialog(client)).isValid(); }, answerMs),
+    QVERIFY2(waitUntil([&] { return (dialog = s.loginDialog(client)).isValid(); }, answerMs),
              "no login dialog after the kick-out");
-
-    QVERIFY(x.click(dialog.geometry.x() + dialogClose.x(), dialog.geometry.y() + dialogClose.y()));
+    QVERIFY(s.x.click(dialog, dialogClose));
     QVERIFY2(client.waitForFinished(answerMs), "closing the login dialog did not end the program");
     QCOMPARE(client.exitStatus(), QProcess::NormalExit);
     QCOMPARE(client.exitCode(), 0);
@@ -210,92 +96,58 @@ void TestE2EClient::kickOutAndClose(QProcess &client)
 
 void TestE2EClient::wrongPasswordKeepsDialog()
 {
-    QVERIFY(startClient(first, QStringLiteral("client-1.log")));
+    QVERIFY(s.startClient(first, QStringLiteral("client-1.log"), discovery));
     XSession::Window dialog;
-    QVERIFY2(waitUntil([&] { return (dialog = loginDialog(first)).isValid(); }, startMs),
+    QVERIFY2(waitUntil([&] { return (dialog = s.loginDialog(first)).isValid(); }, startMs),
              "no login dialog");
-    QCOMPARE(x.windowName(dialog.id), mainTitle);
-    const QPoint at = dialog.geometry.topLeft();
-
-    QVERIFY(x.click(at.x() + nameField.x(), at.y() + nameField.y()));
-    QVERIFY(x.replaceText(QStringLiteral("demo")));
-    QVERIFY(x.click(at.x() + passwordField.x(), at.y() + passwordField.y()));
-    QVERIFY(x.replaceText(QStringLiteral("not-the-password")));
-    QVERIFY(x.click(at.x() + loginButton.x(), at.y() + loginButton.y()));
-
-    QVERIFY2(waitUntil([&] { return !logLines(QStringLiteral("POST /account/login")).isEmpty(); },
-                       answerMs),
+    QVERIFY(s.typeSignIn(dialog, QStringLiteral("demo"), QStringLiteral("not-the-password")));
+    QVERIFY2(waitUntil([&] { return logged(QStringLiteral("POST /account/login")) > 0; }, answerMs),
              "the lab saw no sign-in");
     // The failure toast over the dialog tells that the client has handled the answer.
-    const QRect band = toastBand.translated(at);
-    const bool toast = waitUntil([&] { return nonWhite(x.grab(), band) > band.width(); }, answerMs);
-    if (!toast)
-        qWarning("no failure toast seen over the login dialog");
-    QVERIFY(loginDialog(first).isValid());
-    QVERIFY2(!mainWindow(first).isValid(), "a wrong password showed the main window");
-    QVERIFY(logLines(QStringLiteral("/tovrik/user/querydevice")).isEmpty());
-    QCOMPARE(logLines(QStringLiteral("POST /account/login")).size(), 1);
-    QVERIFY(toast);
+    const QRect band = toastBand.translated(dialog.geometry.topLeft());
+    QVERIFY2(waitUntil([&] { return nonWhite(s.x.grab(), band) > band.width(); }, answerMs),
+             "no failure toast seen over the login dialog");
+    QVERIFY(s.loginDialog(first).isValid());
+    QVERIFY2(!s.mainWindow(first).isValid(), "a wrong password showed the main window");
+    QCOMPARE(logged(QStringLiteral("/tovrik/user/querydevice")), 0);
+    QCOMPARE(logged(QStringLiteral("POST /account/login")), 1);
 }
 
 void TestE2EClient::signInShowsMainWindowAndDevices()
 {
     QVERIFY2(first.state() == QProcess::Running, "the client of the previous step is gone");
-    const XSession::Window dialog = loginDialog(first);
-    QVERIFY(dialog.isValid());
-    const QPoint at = dialog.geometry.topLeft();
-    QVERIFY(x.click(at.x() + passwordField.x(), at.y() + passwordField.y()));
-    QVERIFY(x.replaceText(QStringLiteral("demo123")));
-    QVERIFY(x.click(at.x() + loginButton.x(), at.y() + loginButton.y()));
-
+    QVERIFY(s.typeSignIn(s.loginDialog(first), QStringLiteral("demo"), QStringLiteral("demo123")));
     XSession::Window main;
-    QVERIFY2(waitUntil([&] { return (main = mainWindow(first)).isValid(); }, answerMs),
+    QVERIFY2(waitUntil([&] { return (main = s.mainWindow(first)).isValid(); }, answerMs),
              "no main window after the sign-in");
     QCOMPARE(main.geometry.size(), QSize(920, 650));
-    QCOMPARE(x.windowName(main.id), mainTitle);
-    QVERIFY2(waitUntil([&] { return !loginDialog(first).isValid(); }, answerMs),
+    QVERIFY2(waitUntil([&] { return !s.loginDialog(first).isValid(); }, answerMs),
              "the login dialog stayed");
-
-    QCOMPARE(logLines(QStringLiteral("POST /account/login")).size(), 2);
-    QVERIFY2(waitUntil(
-                 [&] {
-                     return !logLines(
-                                 QStringLiteral("GET /tovrik/user/querydevice?userid=880000001&"))
-                                 .isEmpty();
-                 },
-                 answerMs),
+    QCOMPARE(logged(QStringLiteral("POST /account/login")), 2);
+    QVERIFY2(waitUntil([&] { return logged("GET /tovrik/user/querydevice?userid=880000001&") > 0; },
+                       answerMs),
              "no device list query");
 
-    // Settings → device list: the bound devices as cards, each asking for its disks.
-    const QPoint m = main.geometry.topLeft();
-    QVERIFY(x.click(m.x() + settingsButton.x(), m.y() + settingsButton.y()));
-    QVERIFY(x.click(m.x() + devicesButton.x(), m.y() + devicesButton.y()));
+    // Settings → device list: the bound devices as cards, the current one asking for its disks.
+    QVERIFY(s.x.click(main, settingsButton) && s.x.click(main, devicesButton));
     QVERIFY2(waitUntil(
                  [&] {
-                     for (const QString &line : logLines(QStringLiteral("opt=getusbinfo")))
-                         if (line.startsWith(device + QLatin1Char(' ')))
-                             return true;
-                     return false;
+                     return logged(device + QStringLiteral(" xctl GET ") +
+                                   QStringLiteral("/dlna.csp?fname=dlna&opt=getusbinfo")) > 0;
                  },
                  answerMs),
              "no disk information asked of the current device");
-
     // The cards are drawn on the white list area right of the left column.
-    const QRect cards(m.x() + 190, m.y() + 100, 700, 200);
+    const QRect cards = QRect(190, 100, 700, 200).translated(main.geometry.topLeft());
     QImage screen;
-    QVERIFY2(waitUntil(
-                 [&] {
-                     screen = x.grab();
-                     return nonWhite(screen, cards) > 2000;
-                 },
-                 answerMs),
+    QVERIFY2(waitUntil([&] { return nonWhite(screen = s.x.grab(), cards) > 2000; }, answerMs),
              "the device list shows no cards");
-    const QImage window = screen.copy(main.geometry);
-    QVERIFY(window.save(work + QStringLiteral("/main-window.png")));
-    if (!qEnvironmentVariableIsEmpty("KELVORA_E2E_SCREENSHOT"))
-        window.save(qEnvironmentVariable("KELVORA_E2E_SCREENSHOT"));
-    QVERIFY2(distinctColours(window, QRect(0, 0, window.width(), 80)) >= 8,
-             "the top bar of the main window looks blank");
+    QVERIFY(s.saveShot(first, QStringLiteral("main-window.png"), screen));
+    QSet<QRgb> topBar; // the blue bar with its pictures, not a blank strip
+    for (int x = 0; x < main.geometry.width(); ++x)
+        for (int y = 0; y < 80; ++y)
+            topBar.insert(screen.pixel(main.geometry.topLeft() + QPoint(x, y)) & 0xffffff);
+    QVERIFY2(topBar.size() >= 8, "the top bar of the main window looks blank");
 
     // The sign-in is in the login history, with the password not in plain text.
     QProcess sqlite;
@@ -304,48 +156,46 @@ void TestE2EClient::signInShowsMainWindowAndDevices()
         {QDir::homePath() + QStringLiteral("/kelvora/data.db"),
          QStringLiteral("SELECT login_name, pw = 'demo123', savepwflag FROM login_history")});
     QVERIFY(sqlite.waitForFinished(answerMs));
-    QCOMPARE(QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed(),
-             QStringLiteral("demo|0|1"));
+    QCOMPARE(sqlite.readAllStandardOutput().trimmed(), QByteArray("demo|0|1"));
 }
 
 void TestE2EClient::secondStartBringsWindowBack()
 {
     QVERIFY2(first.state() == QProcess::Running, "the client of the previous step is gone");
-    XSession::Window main = mainWindow(first);
-    QVERIFY(main.isValid());
     // Without a system tray (none here) the close button minimises: the window must not vanish
     // where nothing could bring it back. This X server has no window manager to iconify it.
-    QVERIFY(x.click(main.geometry.x() + windowClose.x(), main.geometry.y() + windowClose.y()));
-    QVERIFY(!waitUntil([&] { return !mainWindow(first).isValid(); }, 1000));
+    QVERIFY(s.x.click(s.mainWindow(first), windowClose));
+    QVERIFY(!waitUntil([&] { return !s.mainWindow(first).isValid(); }, 1000));
     QCOMPARE(first.state(), QProcess::Running);
 
-    QVERIFY(startClient(second, QStringLiteral("client-2.log")));
+    QVERIFY(s.startClient(second, QStringLiteral("client-2.log"), discovery));
     QVERIFY2(second.waitForFinished(answerMs), "the second start did not end");
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
-    QVERIFY2(waitUntil([&] { return mainWindow(first).isValid(); }, answerMs),
+    QVERIFY2(waitUntil([&] { return s.mainWindow(first).isValid(); }, answerMs),
              "the main window is gone after the second start");
-    QVERIFY(!loginDialog(first).isValid());
+    QVERIFY(!s.loginDialog(first).isValid());
 }
 
 void TestE2EClient::signInElsewhereKicksOut()
 {
     QVERIFY2(first.state() == QProcess::Running, "the client of the previous step is gone");
-    QVERIFY(mainWindow(first).isValid());
+    QVERIFY(s.mainWindow(first).isValid());
     kickOutAndClose(first);
 }
 
 void TestE2EClient::automaticSignInWithSameHome()
 {
-    const int signIns = logLines(QStringLiteral("POST /account/login")).size();
-    QVERIFY(startClient(first, QStringLiteral("client-3.log")));
+    const int signIns = logged(QStringLiteral("POST /account/login"));
+    QVERIFY(s.startClient(first, QStringLiteral("client-3.log"), discovery));
     // A client that cannot start (no display) ends at once: say so instead of waiting.
-    waitUntil([&] { return mainWindow(first).isValid() || first.state() == QProcess::NotRunning; },
-              startMs);
+    waitUntil(
+        [&] { return s.mainWindow(first).isValid() || first.state() == QProcess::NotRunning; },
+        startMs);
     QVERIFY2(first.state() == QProcess::Running, "the client ended while starting");
-    QVERIFY2(mainWindow(first).isValid(), "the stored password did not sign in by itself");
-    QCOMPARE(logLines(QStringLiteral("POST /account/login")).size(), signIns + 1);
-    QVERIFY2(waitUntil([&] { return !loginDialog(first).isValid(); }, answerMs),
+    QVERIFY2(s.mainWindow(first).isValid(), "the stored password did not sign in by itself");
+    QCOMPARE(logged(QStringLiteral("POST /account/login")), signIns + 1);
+    QVERIFY2(waitUntil([&] { return !s.loginDialog(first).isValid(); }, answerMs),
              "the login dialog stayed after the automatic sign-in");
     kickOutAndClose(first);
 }

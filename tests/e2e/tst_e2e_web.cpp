@@ -8,16 +8,9 @@
 #include "tests/e2e/devtools.h"
 #include "tests/e2e/xsession.h"
 #include "tests/support/httpsync.h"
-#include "tests/support/labprocess.h"
 
 #include <QCryptographicHash>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QProcess>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -25,13 +18,10 @@
 
 namespace {
 
-const int startMs = 60000;  // a client start on a loaded machine, QtWebEngine included
-const int answerMs = 30000; // a reaction of the client or a page to one event
-const QString mainTitle = QStringLiteral("Kelvora");
+const int startMs = ClientSession::startMs, answerMs = ClientSession::answerMs;
 
-// Positions inside the windows, from their fixed layouts.
-const QPoint nameField(177, 175), passwordField(177, 214), loginButton(165, 306); // login
-const QPoint taskButton(365, 45), syncButton(461, 45), settingsButton(557, 45);   // top bar
+// Positions inside the main window, from its fixed layout.
+const QPoint taskButton(365, 45), syncButton(461, 45), settingsButton(557, 45); // top bar
 const QPoint syncListButton(75, 245);                      // task page, left column
 const QPoint savePathEdit(503, 156), savePathOk(251, 206); // settings page
 
@@ -49,26 +39,28 @@ QByteArray sha256(const QString &path)
                                                                  : QByteArray();
 }
 
-// From /proc/<pid>/stat ("pid (comm) state ppid ..."): the process's parent while it runs
-// (not a zombie), else 0.
-qint64 parentWhileAlive(const QString &pid, const QByteArray &name)
+// From /proc/<pid>/stat ("pid (comm) state ppid ..."): the parent of a running (not zombie)
+// aria2c, else 0.
+qint64 aria2Parent(const QString &pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    const int close = text.lastIndexOf(')');
-    const QList<QByteArray> rest = text.mid(close + 2).split(' ');
-    if (close < 0 || rest.size() < 2 || !text.contains('(' + name + ')') ||
-        rest.at(0).startsWith('Z'))
-        return 0;
-    return rest.at(1).toLongLong();
+    const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+    const QList<QByteArray> rest = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return text.contains("(aria2c)") && rest.size() > 1 && !rest.at(0).startsWith('Z')
+               ? rest.at(1).toLongLong()
+               : 0;
 }
 
 QString jsString(const QString &text)
 {
     const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+// The size column of a list entry (its name is a link that opens a folder).
+QString entry(const QString &name)
+{
+    return QStringLiteral("#list li[data-title=%1] .size").arg(jsString(name));
 }
 
 } // namespace
@@ -79,8 +71,12 @@ class TestE2EWeb : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
-    void cleanup();
+    void cleanupTestCase() { ClientSession::stopClient(client); }
+    void cleanup()
+    {
+        if (QTest::currentTestFailed())
+            s.reportFailure();
+    }
 
     void cloudPaneGetsControls();
     void savePathReachesAria2();
@@ -91,8 +87,7 @@ private slots:
     void killedClientTakesAria2Along();
 
 private:
-    XSession::Window mainWindow();
-    void clickWindow(QPoint at);
+    void clickWindow(QPoint at) { QVERIFY(s.x.click(s.mainWindow(client), at)); }
     QByteArray configValue(const QByteArray &key) const;
     QJsonObject rpc(const QString &method, QJsonArray params, bool withToken = true);
     qint64 aria2Pid();
@@ -108,34 +103,35 @@ private:
     {
         return clickOn(cloud, selector, button);
     }
-    // The size column of a list entry: its name is a link that opens a folder.
-    static QString entry(const QString &name)
+    // Selects a list entry, presses Vantor下载 and waits for the tips box to begin with `tip`.
+    bool download(const QString &name, const QString &tip, bool error = true)
     {
-        return QStringLiteral("#list li[data-title=%1] .size").arg(jsString(name));
+        return clickOn(entry(name)) && clickOn("#qm_dl") && waitForTip(tip, error);
     }
-    bool waitForTip(const QString &text, bool error);
-    void saveShot(const QString &name);
+    bool waitForTip(const QString &text, bool error)
+    {
+        return until(cloud, QStringLiteral("$('#tips').text().indexOf(%1) === 0 && "
+                                           "$('#tips').hasClass('error') === %2")
+                                .arg(jsString(text), error ? "true" : "false"));
+    }
 
-    LabProcess lab;
-    XSession x;
+    ClientSession s;
     QProcess client;
     DevToolsPage cloud;
-    QString work, home, saveDir, cloudDir;
+    QString home, saveDir, cloudDir;
     int rpcPort = 0, devtoolsPort = 0;
     QStringList downloaded; // paths below the save folder
 };
 
 void TestE2EWeb::initTestCase()
 {
-    work = QDir::tempPath();
+    QVERIFY2(s.start({{"cloud", QJsonObject{{"download_host", "127.0.0.1"}}}}),
+             qPrintable(s.lastError()));
     // A home folder with a blank: the configuration path must reach aria2 whole.
-    home = work + QStringLiteral("/home dir");
-    saveDir = work + QStringLiteral("/save folder");
+    home = s.work + QStringLiteral("/home dir");
+    saveDir = s.work + QStringLiteral("/save folder");
     QVERIFY(QDir().mkpath(home + QStringLiteral("/kelvora")) && QDir().mkpath(saveDir));
-    QVERIFY2(x.start(work), qPrintable(x.lastError()));
-    QVERIFY2(lab.startSample({{"cloud", QJsonObject{{"download_host", "127.0.0.1"}}}}),
-             qPrintable(lab.lastError()));
-    cloudDir = lab.sampleDir() + QStringLiteral("/cloud/demo");
+    cloudDir = s.lab.sampleDir() + QStringLiteral("/cloud/demo");
     // Quotes, markup characters and Chinese in a name the script hands on.
     QFile odd(cloudDir + QStringLiteral("/我的文档/引号 \"甲\" <乙> & 丙.txt"));
     QVERIFY(odd.open(QIODevice::WriteOnly) && odd.write("odd name\n") == 9);
@@ -155,79 +151,19 @@ void TestE2EWeb::initTestCase()
     QVERIFY(own.open(QIODevice::WriteOnly) && own.write(conf) == conf.size());
     own.close();
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    QProcessEnvironment env;
     env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("DISPLAY"), x.display());
-    env.insert(QStringLiteral("KELVORA_ACCOUNT_SERVICE"), lab.accountUrl());
-    env.insert(QStringLiteral("KELVORA_DEVICE_MANAGER"), lab.accountUrl());
     env.insert(QStringLiteral("KELVORA_CLOUD_SITE"),
-               QStringLiteral("http://www.yunpan.test:%1/").arg(lab.cloudPort()));
+               QStringLiteral("http://www.yunpan.test:%1/").arg(s.lab.cloudPort()));
     env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"),
                QStringLiteral("--host-resolver-rules=\"MAP *.yunpan.test 127.0.0.1\""));
     env.insert(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"),
                QStringLiteral("127.0.0.1:%1").arg(devtoolsPort));
-    client.setProcessEnvironment(env);
-    client.setProcessChannelMode(QProcess::MergedChannels);
-    client.setStandardOutputFile(work + QStringLiteral("/client-web.log"));
-    client.start(qEnvironmentVariable("KELVORA_BIN_DIR") + QStringLiteral("/kelvora"),
-                 QStringList());
-    QVERIFY(client.waitForStarted(startMs));
-
-    XSession::Window dialog;
-    const auto findDialog = [&] {
-        for (const XSession::Window &w : x.windows(client.processId(), mainTitle))
-            if (w.geometry.size() == QSize(330, 364))
-                dialog = w;
-        return dialog.isValid();
-    };
-    QVERIFY2(waitUntil(findDialog, startMs), "no login dialog");
-    const QPoint at = dialog.geometry.topLeft();
-    QVERIFY(x.click(at.x() + nameField.x(), at.y() + nameField.y()));
-    QVERIFY(x.replaceText(QStringLiteral("demo")));
-    QVERIFY(x.click(at.x() + passwordField.x(), at.y() + passwordField.y()));
-    QVERIFY(x.replaceText(QStringLiteral("demo123")));
-    QVERIFY(x.click(at.x() + loginButton.x(), at.y() + loginButton.y()));
-    QVERIFY2(waitUntil([&] { return mainWindow().isValid(); }, answerMs), "no main window");
-}
-
-void TestE2EWeb::cleanupTestCase()
-{
-    if (client.state() != QProcess::NotRunning) {
-        client.terminate();
-        if (!client.waitForFinished(10000))
-            client.kill();
-        client.waitForFinished(5000);
-    }
-    lab.stop();
-    x.stop();
-}
-
-void TestE2EWeb::cleanup()
-{
-    if (!QTest::currentTestFailed())
-        return;
-    QFile log(work + QStringLiteral("/client-web.log"));
-    if (log.open(QIODevice::ReadOnly))
-        qWarning("client log:\n%s", log.readAll().right(4000).constData());
-    qWarning("lab log, last lines:\n%s",
-             qPrintable(lab.requestLog().mid(qMax(0, lab.requestLog().size() - 15)).join('\n')));
-    qWarning("save folder: %s", qPrintable(QDir(saveDir).entryList().join(QLatin1Char(' '))));
-}
-
-XSession::Window TestE2EWeb::mainWindow()
-{
-    for (const XSession::Window &w : x.windows(client.processId(), mainTitle))
-        if (w.geometry.width() >= 900 && w.geometry.height() >= 650)
-            return w;
-    return XSession::Window();
-}
-
-void TestE2EWeb::clickWindow(QPoint at)
-{
-    const XSession::Window main = mainWindow();
-    QVERIFY(main.isValid());
-    QVERIFY(x.click(main.geometry.x() + at.x(), main.geometry.y() + at.y()));
+    QVERIFY(s.startClient(client, QStringLiteral("client-web.log"), env));
+    QVERIFY2(waitUntil([&] { return s.loginDialog(client).isValid(); }, startMs),
+             "no login dialog");
+    QVERIFY(s.typeSignIn(s.loginDialog(client), QStringLiteral("demo"), QStringLiteral("demo123")));
+    QVERIFY2(waitUntil([&] { return s.mainWindow(client).isValid(); }, answerMs), "no main window");
 }
 
 QByteArray TestE2EWeb::configValue(const QByteArray &key) const
@@ -247,8 +183,7 @@ QJsonObject TestE2EWeb::rpc(const QString &method, QJsonArray params, bool withT
         params.prepend(QStringLiteral("token:") + QString::fromLatin1(configValue("rpc-secret")));
     const QJsonObject call{
         {"jsonrpc", "2.0"}, {"id", "e2e"}, {"method", method}, {"params", params}};
-    HttpSync http(5000);
-    return http
+    return HttpSync(5000)
         .post(QUrl(QStringLiteral("http://127.0.0.1:%1/jsonrpc").arg(rpcPort)),
               QJsonDocument(call).toJson(), "application/json")
         .json();
@@ -258,7 +193,7 @@ qint64 TestE2EWeb::aria2Pid()
 {
     QList<qint64> found;
     for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs))
-        if (parentWhileAlive(pid, "aria2c") == client.processId())
+        if (aria2Parent(pid) == client.processId())
             found << pid.toLongLong();
     return found.size() == 1 ? found.first() : 0;
 }
@@ -281,22 +216,6 @@ bool TestE2EWeb::clickOn(DevToolsPage &page, const QString &selector, const QStr
     return page.click(QPointF(at.at(0).toDouble(), at.at(1).toDouble()), button);
 }
 
-bool TestE2EWeb::waitForTip(const QString &text, bool error)
-{
-    return until(cloud, QStringLiteral("$('#tips').text().indexOf(%1) === 0 && "
-                                       "$('#tips').hasClass('error') === %2")
-                            .arg(jsString(text), error ? "true" : "false"));
-}
-
-void TestE2EWeb::saveShot(const QString &name)
-{
-    const QImage window = x.grab().copy(mainWindow().geometry);
-    QVERIFY(window.save(work + QLatin1Char('/') + name));
-    const QString docs = qEnvironmentVariable("KELVORA_E2E_SCREENSHOT_DIR");
-    if (!docs.isEmpty())
-        QVERIFY(window.save(docs + QLatin1Char('/') + name));
-}
-
 void TestE2EWeb::cloudPaneGetsControls()
 {
     clickWindow(syncButton);
@@ -313,26 +232,16 @@ void TestE2EWeb::cloudPaneGetsControls()
     QVERIFY2(until(cloud, "location.pathname.indexOf('/my') === 0 && window.$ && "
                           "$('#qm_dl').length === 1"),
              "no download controls on the signed-in page");
-    const QJsonObject controls =
+    // The two buttons after the site's own, the menu item first; the home page's panels gone.
+    const QJsonArray controls =
         cloud
-            .evaluate("({ toolbar: $('#toolbar').children('[id]').map(function () {"
-                      " return this.id; }).get().join(' '),"
-                      " all: [$('#qm_dl_all').attr('class'), $('#qm_dl_all').text(),"
-                      " $('#qm_dl_all svg').length],"
-                      " one: [$('#qm_dl').attr('class'), $('#qm_dl').text()],"
-                      " menu: [$('#x-yp-3 ul').children().first().attr('id'),"
-                      " $('#qm_menu_dl').text()], colour: $('#qm_dl .label').css('color'),"
-                      " topPanel: $('#topPanel ul, #topPanel div').length })")
-            .toObject();
-    QCOMPARE(controls.value("toolbar").toString(),
-             QStringLiteral("tbUpload tbNew qm_dl_all qm_dl"));
-    QCOMPARE(controls.value("all").toArray(),
-             QJsonArray({"y-btn y-btn-gray setting show", "Vantor下载全部", 1}));
-    QCOMPARE(controls.value("one").toArray(),
-             QJsonArray({"y-btn y-btn-gray qm-dl show", "Vantor下载"}));
-    QCOMPARE(controls.value("menu").toArray(), QJsonArray({"qm_menu_dl", "Vantor下载"}));
-    QCOMPARE(controls.value("colour").toString(), QStringLiteral("rgb(255, 0, 0)"));
-    QCOMPARE(controls.value("topPanel").toInt(), 0);
+            .evaluate("[$('#toolbar').children('[id]').map(function () { return this.id; })"
+                      ".get().join(' '), $('#qm_dl_all').text(), $('#qm_dl').text(),"
+                      " $('#x-yp-3 ul').children().first().text(),"
+                      " $('#topPanel ul, #topPanel div').length]")
+            .toArray();
+    QCOMPARE(controls, QJsonArray({"tbUpload tbNew qm_dl_all qm_dl", "Vantor下载全部", "Vantor下载",
+                                   "Vantor下载", 0}));
 }
 
 void TestE2EWeb::savePathReachesAria2()
@@ -341,7 +250,7 @@ void TestE2EWeb::savePathReachesAria2()
     QVERIFY(pid != 0);
     clickWindow(settingsButton);
     clickWindow(savePathEdit);
-    QVERIFY(x.replaceText(saveDir));
+    QVERIFY(s.x.replaceText(saveDir));
     clickWindow(savePathOk);
     QVERIFY2(waitUntil([&] { return configValue("dir") == saveDir.toUtf8(); }, answerMs),
              "the configuration did not follow the save path");
@@ -359,16 +268,14 @@ void TestE2EWeb::savePathReachesAria2()
     clickWindow(syncButton);
     QVERIFY(until(cloud, "$('#qm_dl').is(':visible')"));
     QCOMPARE(aria2Pid(), pid);
-    QCOMPARE(lab.requestLog().filter(QRegularExpression(QStringLiteral("^cloud GET / "))).size(),
+    QCOMPARE(s.lab.requestLog().filter(QRegularExpression(QStringLiteral("^cloud GET / "))).size(),
              1);
 }
 
 void TestE2EWeb::downloadsFileAndFolders()
 {
     // One file, selected with a click, through the toolbar button.
-    QVERIFY(clickOn(entry("setup (x64).zip")));
-    QVERIFY(clickOn("#qm_dl"));
-    QVERIFY2(waitForTip("添加下载任务成功", false), "no success message");
+    QVERIFY2(download("setup (x64).zip", "添加下载任务成功", false), "no success message");
     downloaded << QStringLiteral("setup (x64).zip");
     // A folder with a folder inside, through the toolbar button; one with the odd name
     // through the context menu.
@@ -402,7 +309,7 @@ void TestE2EWeb::downloadsFileAndFolders()
     QVERIFY(until(cloud, "!$('#tips').is(':visible')"));
     QVERIFY(clickOn(entry("我的图片"), "right"));
     QVERIFY(until(cloud, "$('#qm_menu_dl').is(':visible')"));
-    saveShot(QStringLiteral("cloud-pane.png"));
+    QVERIFY(s.saveShot(client, QStringLiteral("cloud-pane.png")));
     cloud.evaluate("yunpan.menuManager.hideAll(); true");
 }
 
@@ -410,11 +317,9 @@ void TestE2EWeb::syncTabListsAndControlsDownloads()
 {
     // One slow download besides the finished ones, to pause, resume and remove.
     const QString slow = QStringLiteral("big file 4MB.bin");
-    QVERIFY(lab.setFaults(
+    QVERIFY(s.lab.setFaults(
         {{"cloud", QJsonObject{{"rate_limit_bytes_per_s", 65536}, {"opts", QJsonArray{"dl"}}}}}));
-    QVERIFY(clickOn(entry(slow)));
-    QVERIFY(clickOn("#qm_dl"));
-    QVERIFY(waitForTip("添加下载任务成功", false));
+    QVERIFY(download(slow, "添加下载任务成功", false));
 
     clickWindow(taskButton);
     clickWindow(syncListButton);
@@ -439,7 +344,7 @@ void TestE2EWeb::syncTabListsAndControlsDownloads()
     };
     QVERIFY2(waitUntil(listed, answerMs), QJsonDocument(rows).toJson().constData());
     QVERIFY(webui.evaluate("document.getElementById('status').hidden").toBool());
-    saveShot(QStringLiteral("sync-pane.png"));
+    QVERIFY(s.saveShot(client, QStringLiteral("sync-pane.png")));
 
     const QString gid = rows.value(slow).toArray().at(1).toString();
     const QString row = QStringLiteral("#downloads tr[data-gid='%1'] button.").arg(gid);
@@ -450,7 +355,7 @@ void TestE2EWeb::syncTabListsAndControlsDownloads()
     }
     // aria2 itself has forgotten it, not only the page.
     QVERIFY(rpc("aria2.tellStatus", {gid}).contains("error"));
-    QVERIFY(lab.setFaults({}));
+    QVERIFY(s.lab.setFaults({}));
 }
 
 void TestE2EWeb::aria2RefusesWithoutToken()
@@ -462,19 +367,10 @@ void TestE2EWeb::aria2RefusesWithoutToken()
     };
     const QString before = numbers();
     QVERIFY(!before.isEmpty());
-    // The call as a page would make it, JSONP included, only without the token.
+    // The call as a page would make it, only without the token.
     const QJsonArray params{
-        QJsonArray{QStringLiteral("http://127.0.0.1:%1/dl/x/y").arg(lab.cloudPort())},
+        QJsonArray{QStringLiteral("http://127.0.0.1:%1/dl/x/y").arg(s.lab.cloudPort())},
         QJsonObject{{"dir", "/tmp"}, {"out", "evil.txt"}}};
-    const QByteArray base64 = QJsonDocument(params).toJson(QJsonDocument::Compact).toBase64();
-    HttpSync http(5000);
-    const HttpSync::Result jsonp = http.get(HttpSync::url(
-        QStringLiteral("http://127.0.0.1:%1/jsonrpc?method=aria2.addUri&id=1&params=%2"
-                       "&jsoncallback=cb")
-            .arg(rpcPort)
-            .arg(QString::fromLatin1(base64.toPercentEncoding()))));
-    QVERIFY2(jsonp.body.startsWith("cb(") && jsonp.body.contains("\"Unauthorized\""),
-             jsonp.body.constData());
     const QJsonObject plain = rpc("aria2.addUri", params, false);
     QCOMPARE(plain.value("error").toObject().value("message").toString(),
              QStringLiteral("Unauthorized"));
@@ -490,26 +386,20 @@ void TestE2EWeb::badAnswersShowInTipsBox()
     QVERIFY2(waitForTip("请选择需要下载的文件或目录！", true), "no selection message");
 
     // A folder list that is not JSON.
-    QVERIFY(lab.setFaults(
+    QVERIFY(s.lab.setFaults(
         {{"cloud", QJsonObject{{"malformed_json", "garbage"}, {"opts", QJsonArray{"getList"}}}}}));
-    QVERIFY(clickOn(entry("我的视频")));
-    QVERIFY(clickOn("#qm_dl"));
-    QVERIFY2(waitForTip("解析目录失败：/我的视频/", true), "no folder list message");
-    QVERIFY(lab.setFaults({}));
+    QVERIFY2(download("我的视频", "解析目录失败：/我的视频/"), "no folder list message");
+    QVERIFY(s.lab.setFaults({}));
 
     // A file gone from the site since the page was listed: the site's own message.
     QVERIFY(QFile::remove(cloudDir + QStringLiteral("/big file 4MB.bin")));
-    QVERIFY(clickOn(entry("big file 4MB.bin")));
-    QVERIFY(clickOn("#qm_dl"));
-    QVERIFY2(waitForTip("文件不存在", true), "no message for a missing file");
+    QVERIFY2(download("big file 4MB.bin", "文件不存在"), "no message for a missing file");
 
     // aria2 gone: said so, nothing claimed; the next opening of the page brings it back.
     const qint64 pid = aria2Pid();
     QVERIFY(pid != 0 && ::kill(pid_t(pid), SIGKILL) == 0);
     QVERIFY(waitUntil([&] { return aria2Pid() == 0; }, answerMs));
-    QVERIFY(clickOn(entry("setup (x64).zip")));
-    QVERIFY(clickOn("#qm_dl"));
-    QVERIFY2(waitForTip("下载引擎不可用", true), "no message without aria2");
+    QVERIFY2(download("setup (x64).zip", "下载引擎不可用"), "no message without aria2");
     clickWindow(syncButton);
     QVERIFY2(waitUntil([&] { return aria2Pid() != 0 && aria2Pid() != pid; }, answerMs),
              "aria2 did not come back with the page");
@@ -522,9 +412,8 @@ void TestE2EWeb::killedClientTakesAria2Along()
     QVERIFY(pid != 0);
     client.kill();
     QVERIFY(client.waitForFinished(answerMs));
-    QVERIFY2(
-        waitUntil([&] { return parentWhileAlive(QString::number(pid), "aria2c") == 0; }, answerMs),
-        "aria2 outlived the killed client");
+    QVERIFY2(waitUntil([&] { return aria2Parent(QString::number(pid)) == 0; }, answerMs),
+             "aria2 outlived the killed client");
 }
 
 QTEST_GUILESS_MAIN(TestE2EWeb)

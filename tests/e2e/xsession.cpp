@@ -127,32 +127,12 @@ QList<XSession::Window> XSession::windows(qint64 pid, const QString &title)
                   QString::number(id)},
                  &shell))
             continue;
-        int x = 0, y = 0, w = 0, h = 0;
-        for (const QByteArray &kv : shell.split('\n')) {
-            const int eq = kv.indexOf('=');
-            if (eq < 0)
-                continue;
-            const QByteArray key = kv.left(eq);
-            const int value = kv.mid(eq + 1).trimmed().toInt();
-            if (key == "X")
-                x = value;
-            else if (key == "Y")
-                y = value;
-            else if (key == "WIDTH")
-                w = value;
-            else if (key == "HEIGHT")
-                h = value;
-        }
-        found.append(Window{id, QRect(x, y, w, h)});
+        QMap<QByteArray, int> v; // X=, Y=, WIDTH=, HEIGHT=
+        for (const QByteArray &kv : shell.split('\n'))
+            v.insert(kv.left(kv.indexOf('=')), kv.mid(kv.indexOf('=') + 1).toInt());
+        found.append(Window{id, QRect(v["X"], v["Y"], v["WIDTH"], v["HEIGHT"])});
     }
     return found;
-}
-
-QString XSession::windowName(qulonglong id)
-{
-    QByteArray out;
-    run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), QString::number(id)}, &out);
-    return QString::fromUtf8(out).trimmed();
 }
 
 bool XSession::click(int x, int y)
@@ -179,4 +159,103 @@ QImage XSession::grab()
              {QStringLiteral("-window"), QStringLiteral("root"), file.fileName()}))
         return QImage();
     return QImage(file.fileName());
+}
+
+namespace {
+
+const QString mainTitle = QStringLiteral("Kelvora");
+// Positions inside the login dialog, from its fixed layout.
+const QPoint nameField(177, 175), passwordField(177, 214), loginButton(165, 306);
+
+} // namespace
+
+bool ClientSession::start(const QJsonObject &labOverrides)
+{
+    work = QDir::tempPath();
+    if (!x.start(work))
+        error_ = x.lastError();
+    else if (!lab.startSample(labOverrides))
+        error_ = lab.lastError();
+    else
+        return true;
+    return false;
+}
+
+bool ClientSession::startClient(QProcess &client, const QString &log,
+                                const QProcessEnvironment &env)
+{
+    QProcessEnvironment all = QProcessEnvironment::systemEnvironment();
+    all.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    all.insert(QStringLiteral("DISPLAY"), x.display());
+    all.insert(QStringLiteral("KELVORA_ACCOUNT_SERVICE"), lab.accountUrl());
+    all.insert(QStringLiteral("KELVORA_DEVICE_MANAGER"), lab.accountUrl());
+    all.insert(QStringLiteral("KELVORA_CLOUD_SITE"),
+               QStringLiteral("http://127.0.0.1:%1/").arg(lab.cloudPort()));
+    all.insert(env);
+    client.setProcessEnvironment(all);
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    client.setStandardOutputFile(work + QLatin1Char('/') + log);
+    client.start(QFileInfo(LabProcess::labBinary()).absolutePath() + QStringLiteral("/kelvora"),
+                 QStringList());
+    if (!clients_.contains(&client))
+        clients_ << &client;
+    return client.waitForStarted(startMs);
+}
+
+void ClientSession::stopClient(QProcess &client)
+{
+    if (client.state() == QProcess::NotRunning)
+        return;
+    client.terminate();
+    if (!client.waitForFinished(5000)) {
+        client.kill();
+        client.waitForFinished(5000);
+    }
+}
+
+XSession::Window ClientSession::loginDialog(const QProcess &client)
+{
+    for (const XSession::Window &w : x.windows(client.processId(), mainTitle))
+        if (w.geometry.size() == QSize(330, 364))
+            return w;
+    return XSession::Window();
+}
+
+XSession::Window ClientSession::mainWindow(const QProcess &client)
+{
+    for (const XSession::Window &w : x.windows(client.processId(), mainTitle))
+        if (w.geometry.width() >= 900 && w.geometry.height() >= 650)
+            return w;
+    return XSession::Window();
+}
+
+bool ClientSession::typeSignIn(const XSession::Window &dialog, const QString &name,
+                               const QString &password)
+{
+    return x.click(dialog, nameField) && x.replaceText(name) && x.click(dialog, passwordField) &&
+           x.replaceText(password) && x.click(dialog, loginButton);
+}
+
+bool ClientSession::saveShot(const QProcess &client, const QString &name, const QImage &screen)
+{
+    const QImage window = (screen.isNull() ? x.grab() : screen).copy(mainWindow(client).geometry);
+    const QString docs = qEnvironmentVariable("KELVORA_E2E_SCREENSHOT_DIR");
+    return window.save(work + QLatin1Char('/') + name) &&
+           (docs.isEmpty() || window.save(docs + QLatin1Char('/') + name));
+}
+
+void ClientSession::reportFailure() const
+{
+    for (const QProcess *client : clients_) {
+        qWarning("client %lld: %s, exit code %d", client->processId(),
+                 client->state() == QProcess::NotRunning ? "ended" : "running", client->exitCode());
+    }
+    for (const QString &name : QDir(work).entryList({QStringLiteral("client-*.log")})) {
+        QFile log(work + QLatin1Char('/') + name);
+        if (log.open(QIODevice::ReadOnly))
+            qWarning("%s:\n%s", qPrintable(name), log.readAll().right(4000).constData());
+    }
+    const QStringList lines = lab.requestLog();
+    qWarning("lab log, last lines:\n%s",
+             qPrintable(lines.mid(qMax(0, lines.size() - 15)).join('\n')));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/labprocess.h"
+
 #include <QImage>
 #include <QList>
 #include <QProcess>
@@ -39,9 +41,12 @@ public:
 
     // The viewable top-level windows of a process whose title is exactly `title`.
     QList<Window> windows(qint64 pid, const QString &title);
-    QString windowName(qulonglong id);
 
     bool click(int x, int y);
+    bool click(const Window &window, QPoint at)
+    {
+        return click(window.geometry.x() + at.x(), window.geometry.y() + at.y());
+    }
     // Selects everything in the focused field and types `text` over it.
     bool replaceText(const QString &text);
     QImage grab();
@@ -54,3 +59,36 @@ private:
 
 // Polls `condition` every 100 ms (keeping the event loop alive) until it holds or the time is up.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs);
+
+// What every end-to-end test stands on: its own Xvfb, a lab on free loopback ports and the whole
+// client (bin/kelvora) started against them, its windows told apart by their fixed sizes.
+class ClientSession
+{
+public:
+    static const int startMs = 60000;  // a client start on a loaded machine, QtWebEngine included
+    static const int answerMs = 30000; // a reaction of the client or a page to one event
+
+    // Xvfb and the lab (sample with overrides); the error in lastError().
+    bool start(const QJsonObject &labOverrides = {});
+    QString lastError() const { return error_; }
+    // Starts the client with the lab's addresses (env adds or overrides); output to work/<log>.
+    bool startClient(QProcess &client, const QString &log, const QProcessEnvironment &env = {});
+    static void stopClient(QProcess &client);
+
+    XSession::Window loginDialog(const QProcess &client);
+    XSession::Window mainWindow(const QProcess &client);
+    // Types name and password into the login dialog and presses its button.
+    bool typeSignIn(const XSession::Window &dialog, const QString &name, const QString &password);
+    // Saves the main window as work/<name>, and under KELVORA_E2E_SCREENSHOT_DIR when set.
+    bool saveShot(const QProcess &client, const QString &name, const QImage &screen = {});
+    // After a failed step: the clients' output and the lab's last requests.
+    void reportFailure() const;
+
+    XSession x;
+    LabProcess lab;
+    QString work;
+
+private:
+    QList<const QProcess *> clients_;
+    QString error_;
+};
