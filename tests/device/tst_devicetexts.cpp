@@ -153,6 +153,14 @@ private slots:
             "http://192.168.1.20:18081/dlna.csp?fname=dlna&opt=querydir&x-qm-devid=ID%251%252"
             "&x-qm-pri=1&x-qm-port=18081&userid=0&username=%253&start=1&count=2"
             "&path=/a%20b/%E4%B8%AD%1");
+        // As sent: blanks are encoded, text already percent-encoded is kept.
+        row("querydir as sent",
+            QString::fromLatin1(
+                DeviceUrls::toUrl(DeviceUrls::queryDir(odd, DeviceUser(), "/a b/%E4%B8%AD", 0, 1))
+                    .toEncoded()),
+            "http://192.168.1.20:18081/dlna.csp?fname=dlna&opt=querydir&x-qm-devid=ID%251%252"
+            "&x-qm-pri=1&x-qm-port=18081&userid=0&username=0&start=0&count=1&path=/a%20b/"
+            "%E4%B8%AD");
         row("placeholders, mkdir", DeviceUrls::mkdir(odd, DeviceUser(), "/x%2"),
             "http://192.168.1.20:18081/protocol.csp?fname=storage&opt=recursive_mkdir&resp_t=2"
             "&x-qm-devid=ID%251%252&x-qm-pri=1&x-qm-port=18081&dirpath=/x%2&userid=0&username=0");

@@ -2,73 +2,19 @@
 // box (or anything answering discovery) can: never answering, streaming for ever, declaring or
 // inflating to a huge body, trickling.
 #include "device/replyholder.h"
+#include "tests/support/loopbackserver.h"
 
 #include <QNetworkAccessManager>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
 
 namespace {
 
 const int waitMs = 20000;
 
-class MisbehavingServer : public QTcpServer
+QNetworkRequest request(const LoopbackServer &server)
 {
-public:
-    enum Mode
-    {
-        Answer,
-        Silent,
-        Endless,
-        Declared,
-        Inflating,
-        Trickle
-    };
-
-    explicit MisbehavingServer(Mode mode) : mode(mode)
-    {
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = nextPendingConnection())
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-        });
-        listen(QHostAddress::LocalHost, 0);
-    }
-    QUrl url() const { return QUrl("http://127.0.0.1:" + QString::number(serverPort()) + "/x"); }
-
-private:
-    void serve(QTcpSocket *socket)
-    {
-        if (!socket->readAll().contains("\r\n\r\n") || mode == Silent)
-            return;
-        QByteArray head = "HTTP/1.1 200 OK\r\nConnection: close\r\n";
-        switch (mode) {
-        case Answer:
-            socket->write(head + "Content-Length: 9\r\n\r\n{\"rtn\":0}");
-            return;
-        case Declared:
-            socket->write(head + "Content-Length: 10737418240\r\n\r\n");
-            return;
-        case Inflating: {
-            // 64 MiB of zeros in about 64 KB on the wire.
-            const QByteArray body = qCompress(QByteArray(64 << 20, '\0'), 9).mid(4);
-            socket->write(head + "Content-Encoding: deflate\r\nContent-Length: " +
-                          QByteArray::number(body.size()) + "\r\n\r\n" + body);
-            return;
-        }
-        default:
-            break;
-        }
-        socket->write(head + "\r\n");
-        auto *timer = new QTimer(socket);
-        connect(timer, &QTimer::timeout, socket, [this, socket] {
-            if (socket->bytesToWrite() < (1 << 20))
-                socket->write(mode == Endless ? QByteArray(64 << 10, 'x') : QByteArray("x"));
-        });
-        timer->start(mode == Endless ? 1 : 50);
-    }
-
-    Mode mode;
-};
+    return QNetworkRequest(QUrl(server.origin() + "/x"));
+}
 
 ReplyHolder::Limits caps(qint64 maxBytes, int timeoutMs, int idleMs = 0)
 {
@@ -98,18 +44,18 @@ private slots:
         QTest::addColumn<int>("error");
         const int none = QNetworkReply::NoError, timeout = QNetworkReply::TimeoutError,
                   tooLarge = QNetworkReply::UnknownContentError;
-        QTest::newRow("within") << int(MisbehavingServer::Answer) << caps(9, 5000) << none;
+        QTest::newRow("within") << int(LoopbackServer::Answer) << caps(9, 5000) << none;
         QTest::newRow("never answers")
-            << int(MisbehavingServer::Silent) << caps(1 << 20, 300) << timeout;
+            << int(LoopbackServer::Silent) << caps(1 << 20, 300) << timeout;
         QTest::newRow("silent, idle")
-            << int(MisbehavingServer::Silent) << caps(1 << 20, 0, 300) << timeout;
+            << int(LoopbackServer::Silent) << caps(1 << 20, 0, 300) << timeout;
         QTest::newRow("streams for ever")
-            << int(MisbehavingServer::Endless) << caps(1 << 20, 0) << tooLarge;
+            << int(LoopbackServer::Endless) << caps(1 << 20, 0) << tooLarge;
         QTest::newRow("declares too much")
-            << int(MisbehavingServer::Declared) << caps(1 << 20, 0) << tooLarge;
+            << int(LoopbackServer::Declared) << caps(1 << 20, 0) << tooLarge;
         QTest::newRow("inflates past the cap")
-            << int(MisbehavingServer::Inflating) << caps(1 << 20, 0) << tooLarge;
-        QTest::newRow("trickles") << int(MisbehavingServer::Trickle) << caps(1 << 20, 600, 300)
+            << int(LoopbackServer::Inflating) << caps(1 << 20, 0) << tooLarge;
+        QTest::newRow("trickles") << int(LoopbackServer::Trickle) << caps(1 << 20, 600, 300)
                                   << timeout;
     }
     void limits()
@@ -117,8 +63,9 @@ private slots:
         QFETCH(int, mode);
         QFETCH(ReplyHolder::Limits, limits);
         QFETCH(int, error);
-        MisbehavingServer server{MisbehavingServer::Mode(mode)};
-        QNetworkReply *reply = manager.get(QNetworkRequest(server.url()));
+        LoopbackServer server{LoopbackServer::Mode(mode)};
+        server.reply = "{\"rtn\":0}";
+        QNetworkReply *reply = manager.get(request(server));
         ReplyHolder::limit(reply, limits);
         QList<QNetworkReply::NetworkError> forwarded;
         ReplyHolder::forwardError(
@@ -138,8 +85,8 @@ private slots:
     // Silence resets with every byte: a reply that keeps moving outlives several idle spans.
     void idleOnlyWhenSilent()
     {
-        MisbehavingServer server{MisbehavingServer::Trickle};
-        QNetworkReply *reply = manager.get(QNetworkRequest(server.url()));
+        LoopbackServer server{LoopbackServer::Trickle};
+        QNetworkReply *reply = manager.get(request(server));
         ReplyHolder::limit(reply, caps(1 << 20, 0, 300));
         QTest::qWait(1200);
         QVERIFY(reply->isRunning());
@@ -152,14 +99,14 @@ private slots:
     {
         const ReplyHolder::Limits saved = ReplyHolder::defaultLimits();
         ReplyHolder::setDefaultLimits(caps(1 << 20, 300));
-        MisbehavingServer silent{MisbehavingServer::Silent};
+        LoopbackServer silent{LoopbackServer::Silent};
         ReplyHolder holder;
         QNetworkReply::NetworkError held = QNetworkReply::NoError, once = held;
-        holder.hold(manager.get(QNetworkRequest(silent.url())), this,
+        holder.hold(manager.get(request(silent)), this,
                     [&](QNetworkReply *reply) { held = ReplyHolder::error(reply); });
-        ReplyHolder::handleOnce(manager.get(QNetworkRequest(silent.url())), this,
+        ReplyHolder::handleOnce(manager.get(request(silent)), this,
                                 [&](QNetworkReply *reply) { once = ReplyHolder::error(reply); });
-        QNetworkReply *own = manager.get(QNetworkRequest(silent.url()));
+        QNetworkReply *own = manager.get(request(silent));
         ReplyHolder::limit(own, caps(1 << 20, 0));
         ReplyHolder::handleOnce(own, this, [](QNetworkReply *) {});
         QTRY_VERIFY_WITH_TIMEOUT(
