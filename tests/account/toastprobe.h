@@ -7,10 +7,7 @@
 #include "app/messagebox.h"
 
 #include <QApplication>
-
-#include <QImage>
 #include <QLabel>
-#include <QPixmap>
 #include <QPushButton>
 
 // The one login dialog among the top-level widgets.
@@ -38,22 +35,6 @@ inline int toastCount()
     for (MessageBox *t = MessageBox::queueHead(); t; t = t->nextToast())
         ++n;
     return n;
-}
-
-// True when the toast carries the icon of the given kind's image.
-inline bool toastHasIcon(MessageBox *toast, const QString &resource)
-{
-    auto *icon = toast->findChild<QLabel *>(QStringLiteral("iconLabel"));
-    if (!icon)
-        return false;
-    const QPixmap shown = icon->pixmap(Qt::ReturnByValue);
-    return !shown.isNull() && shown.toImage() == QPixmap(resource).toImage();
-}
-
-inline bool toastClosable(MessageBox *toast)
-{
-    auto *button = toast->findChild<QPushButton *>(QStringLiteral("closeButton"));
-    return button && !button->isHidden();
 }
 
 #endif // TOASTPROBE_H
