@@ -29,6 +29,7 @@ private slots:
         add("querydir", fuzzQueryDir);
         add("filelist", fuzzFileList);
         add("delfileex", fuzzDelFileEx);
+        add("realvideo", fuzzRealVideo);
     }
     void replay()
     {
