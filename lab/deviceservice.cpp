@@ -272,7 +272,7 @@ QJsonObject DeviceService::realVideo(const httplib::Request &req, const LabHttp:
                            {"cid", QString()},
                            {"time", static_cast<double>(v.time)},
                            {"filesize", static_cast<double>(v.size)},
-                           {"imgpath", posterUrl(req, QStringLiteral("v-") + v.fileid, false)}};
+                           {"imgpath", posterUrl(req, QStringLiteral("v-") + v.fileid, 0)}};
     };
     if (seriesId == kAllVideosFlat) {
         for (const MediaIndex::File &v : idx->videos())
@@ -291,13 +291,13 @@ QJsonObject DeviceService::realVideo(const httplib::Request &req, const LabHttp:
                 rows.append({v.time, videoEntry(v)});
         for (const MediaIndex::Series &s : idx->series())
             rows.append(
-                {s.time, QJsonObject{{"type", 2},
-                                     {"seriesname", LabHttp::encodePath(s.name)},
-                                     {"filecount", s.videos.size()},
-                                     {"seriesid", s.id},
-                                     {"time", static_cast<double>(s.time)},
-                                     {"imagepath",
-                                      posterUrl(req, QStringLiteral("s-%1").arg(s.id), false)}}});
+                {s.time,
+                 QJsonObject{{"type", 2},
+                             {"seriesname", LabHttp::encodePath(s.name)},
+                             {"filecount", s.videos.size()},
+                             {"seriesid", s.id},
+                             {"time", static_cast<double>(s.time)},
+                             {"imagepath", posterUrl(req, QStringLiteral("s-%1").arg(s.id), 0)}}});
         std::stable_sort(rows.begin(), rows.end(),
                          [](const auto &a, const auto &b) { return a.first > b.first; });
         for (const auto &r : rows)
@@ -545,7 +545,7 @@ void DeviceService::onFile(const httplib::Request &req, httplib::Response &res)
     LabHttp::sendFile(req, res, loc.hostPath, f);
 }
 
-QString DeviceService::posterUrl(const httplib::Request &req, const QString &key, bool final) const
+QString DeviceService::posterUrl(const httplib::Request &req, const QString &key, int hop) const
 {
     const QString hostHeader = QString::fromStdString(req.get_header_value("Host"));
     const int colon = hostHeader.lastIndexOf(QLatin1Char(':'));
@@ -555,15 +555,15 @@ QString DeviceService::posterUrl(const httplib::Request &req, const QString &key
     if (ownsPort(port) || hostHeader.isEmpty()) {
         const QString name = hostName.isEmpty() ? host_ : hostName;
         url = QStringLiteral("http://%1:%2/poster/%3.png").arg(name).arg(device_.httpPort).arg(key);
-        if (final)
-            url += QStringLiteral("?final=1");
+        if (hop > 0)
+            url += QStringLiteral("?hop=%1").arg(hop);
     } else {
         // Came in through the relay: the poster goes back the same way.
         url = QStringLiteral("http://%1/poster/%2.png?x-qm-devid=%3&x-qm-pri=1&x-qm-port=%4")
                   .arg(hostHeader, key, device_.id)
                   .arg(device_.httpPort);
-        if (final)
-            url += QStringLiteral("&final=1");
+        if (hop > 0)
+            url += QStringLiteral("&hop=%1").arg(hop);
     }
     return url;
 }
@@ -589,8 +589,10 @@ void DeviceService::onPoster(const httplib::Request &req, httplib::Response &res
     QString key = QString::fromStdString(req.path).mid(8); // after "/poster/"
     if (key.endsWith(QLatin1String(".png")))
         key.chop(4);
-    if (device_.posterRedirect && p.value(QStringLiteral("final")) != QLatin1String("1")) {
-        res.set_redirect(posterUrl(req, key, true).toStdString(), 302);
+    const int hop = intParam(p, QStringLiteral("hop"), 0);
+    if (device_.posterRedirects < 0 || hop < device_.posterRedirects) {
+        res.set_redirect(
+            posterUrl(req, key, device_.posterRedirects < 0 ? hop : hop + 1).toStdString(), 302);
         return;
     }
     const QByteArray png = posterPng(key);

@@ -55,8 +55,9 @@ private:
 
     std::shared_ptr<const MediaIndex> index();
     void invalidate();
-    // An absolute URL of a poster, reachable the way this request came in.
-    QString posterUrl(const httplib::Request &req, const QString &key, bool final) const;
+    // An absolute URL of a poster, reachable the way this request came in; hop counts the
+    // redirections that led there (0: the URL of the listing).
+    QString posterUrl(const httplib::Request &req, const QString &key, int hop) const;
     QByteArray posterPng(const QString &key);
 
     LabDevice device_;

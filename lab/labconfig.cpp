@@ -122,7 +122,12 @@ bool LabConfig::load(const QByteArray &json, const QString &base, QString *error
         d.aliasname = o.value(QLatin1String("aliasname")).toString();
         d.owner = o.value(QLatin1String("owner")).toString();
         d.online = o.value(QLatin1String("online")).toBool(true);
-        d.posterRedirect = o.value(QLatin1String("poster_redirect")).toBool(false);
+        // true: one hop; a number: that many; "loop": a poster that only ever redirects.
+        const QJsonValue redirect = o.value(QLatin1String("poster_redirect"));
+        d.posterRedirects = redirect.isBool()     ? int(redirect.toBool())
+                            : redirect.isDouble() ? qBound(0, redirect.toInt(), 100)
+                            : redirect.toString() == QLatin1String("loop") ? -1
+                                                                           : 0;
         d.root =
             resolve(o.value(QLatin1String("root")).toString(QStringLiteral("devices/") + d.id));
         const QJsonObject ports = o.value(QLatin1String("ports")).toObject();

@@ -36,7 +36,7 @@ struct LabDevice
     QString root;             // absolute host folder holding the partitions
     QString discoveryAddress; // empty: not on the LAN
     int discoveryPort = 0;
-    bool posterRedirect = false;
+    int posterRedirects = 0; // 302 hops before a poster answers; -1: redirects for ever
     int xctlPort = 0;
     int mpsPort = 0;
     int httpPort = 0;
