@@ -8,6 +8,7 @@
 #include "browse/getdocfile.h"
 #include "browse/getpicfile.h"
 #include "browse/navlink.h"
+#include "browse/realvideo.h"
 
 #include <QCheckBox>
 #include <QDebug>
@@ -19,6 +20,10 @@ FileActions::FileActions(const Widgets &widgets, DeviceHost *host, QWidget *wind
     : QObject(window), ui(widgets), window(window)
 {
     ui.explorer->setBreadcrumbLabel(ui.navLabel);
+    if (auto *videos = qobject_cast<RealVideo *>(ui.videos)) {
+        videos->setBreadcrumbLabel(ui.navLabel);
+        connect(this, &FileActions::videoSeriesRequested, videos, &RealVideo::openSeries);
+    }
     for (FileListWidget *list :
          {static_cast<FileListWidget *>(ui.explorer), static_cast<FileListWidget *>(ui.pictures),
           static_cast<FileListWidget *>(ui.documents), fileList(ui.videos)}) {

@@ -59,7 +59,6 @@ MainWidget::MainWidget(QWidget *parent) : QWidget(parent), ui(new Ui::MainWidget
     ui->fileStackedWidget->setCurrentIndex(CloudPage::Recent);
     ui->taskStackedWidget->setCurrentIndex(TaskPage::Upload);
     ui->settingStackedWidget->setCurrentIndex(SettingsPage::SavePath);
-    // navLabel goes to the explorer here, to the video list when its class lands.
 
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint);
@@ -715,15 +714,14 @@ void MainWidget::connectLaterParts()
     connect(taskManager, &TaskManager::UpdateProgress, this, &MainWidget::OnUpdateTaskInfo);
     connect(taskManager, &TaskManager::StateChanged, this, &MainWidget::OnTaskChanged);
     for (FileListWidget *list : std::initializer_list<FileListWidget *>{
-             ui->fileListWidget, ui->picListWidget, ui->docListWidget}) {
+             ui->fileListWidget, ui->picListWidget, ui->videoListWidget, ui->docListWidget}) {
         connect(list, &FileListWidget::downloadItem, this, &MainWidget::downloadButtonClicked);
         connect(list, &FileListWidget::removeItem, this, &MainWidget::removeButtonClicked);
     }
     connect(ui->createDirButton, &QPushButton::clicked, fileActions, &FileActions::createFolder);
     connect(fileActions, &FileActions::recentReloadRequested, this, &MainWidget::reloadRecentFiles);
-    // filled as the classes land: the video list's downloadItem/removeItem and openSeries,
-    // taskManager's taskReset and the finished-transfer toast, the transfer lists'
-    // deleteTask, pause-all
+    // filled as the classes land: taskManager's taskReset and the finished-transfer toast, the
+    // transfer lists' deleteTask, pause-all
 }
 
 bool MainWidget::isSignedIn() const
@@ -818,8 +816,7 @@ QString MainWidget::explorerBreadcrumb() const
 
 QString MainWidget::videoBreadcrumb() const
 {
-    // filled when the video library lands: videoListWidget->breadcrumbText()
-    return tr("全部视频");
+    return ui->videoListWidget->breadcrumbText;
 }
 
 void MainWidget::reloadList(QListWidget *list)

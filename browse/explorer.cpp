@@ -10,6 +10,7 @@
 #include "browse/newfoldername.h"
 #include "browse/partitionnames.h"
 #include "browse/picturestep.h"
+#include "browse/realvideo.h"
 #include "device/deviceitem.h"
 
 #include <QDebug>
@@ -119,7 +120,7 @@ void Explorer::dirDoubleClicked(QListWidgetItem *item)
             viewer = createViewer([this](int step) { stepPicture(step); });
         stepTo(viewer, row(item));
     } else if (videoExtensions.contains(extension)) {
-        playVideo(encoded);
+        RealVideo::playVideo(host(), encoded);
     }
 }
 
@@ -206,10 +207,4 @@ void Explorer::queryPartitionNames()
                 setupTile(tile, entry);
         }
     });
-}
-
-void Explorer::playVideo(const QString &encodedPath)
-{
-    // Playback arrives with the video library; until then a video opens nothing.
-    qDebug() << "no player for" << encodedPath;
 }

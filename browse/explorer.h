@@ -52,8 +52,6 @@ private:
     void setupTile(FileItemIcon *tile, const FileEntry &entry);
     void stepPicture(int step);
     bool isPicture(int row) const;
-    // Hands a video to playback (the video library's player).
-    void playVideo(const QString &encodedPath);
 
     ReplyHolder partitionReply;
 };

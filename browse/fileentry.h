@@ -12,7 +12,9 @@ enum FileRole
     KindRole = Qt::UserRole,
     PathRole = Qt::UserRole + 1,
     SizeRole = Qt::UserRole + 2,
-    TimeRole = Qt::UserRole + 3
+    TimeRole = Qt::UserRole + 3,
+    // Video library rows: the series number of a series, -1 for a single video.
+    SeriesRole = Qt::UserRole + 4
 };
 
 enum FileKind

@@ -57,6 +57,9 @@ FileListWidget::FileListWidget(QWidget *parent) : QListWidget(parent)
 
 FileListWidget::~FileListWidget()
 {
+    // The window's widgets may already be gone: a list on its way out tells nobody that its
+    // selection emptied.
+    const QSignalBlocker blocker(this);
     clearEntries();
     loadingMovie->deleteLater();
 }
