@@ -50,8 +50,8 @@ private slots:
     }
     void cleanupTestCase()
     {
-        ClientSession::stopClient(first);
-        ClientSession::stopClient(second);
+        endProcess(first);
+        endProcess(second);
     }
     void cleanup()
     {

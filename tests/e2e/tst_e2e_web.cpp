@@ -71,7 +71,7 @@ class TestE2EWeb : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase() { ClientSession::stopClient(client); }
+    void cleanupTestCase() { endProcess(client); }
     void cleanup()
     {
         if (QTest::currentTestFailed())

@@ -34,57 +34,37 @@ bool XSession::start(const QString &workDir, int width, int height, int timeoutM
     QFile::remove(numberFile);
     xvfb_.setStandardOutputFile(workDir + QStringLiteral("/xvfb.log"));
     xvfb_.setStandardErrorFile(workDir + QStringLiteral("/xvfb.log"), QIODevice::Append);
-    xvfb_.start(
-        QStringLiteral("/bin/sh"),
-        {QStringLiteral("-c"),
-         QStringLiteral("exec Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 %1x%2x24 3>\"$0\"")
-             .arg(width)
-             .arg(height),
-         numberFile});
+    xvfb_.start("/bin/sh", {"-c",
+                            QStringLiteral("exec Xvfb -displayfd 3 -nolisten tcp -noreset "
+                                           "-screen 0 %1x%2x24 3>\"$0\"")
+                                .arg(width)
+                                .arg(height),
+                            numberFile});
     if (!xvfb_.waitForStarted(timeoutMs)) {
         error_ = QStringLiteral("cannot start Xvfb");
         return false;
     }
-    const bool ready = waitUntil(
+    // Usable once the number is written and a client can query the display.
+    bool up = false;
+    waitUntil(
         [&] {
             QFile f(numberFile);
-            if (!f.open(QIODevice::ReadOnly))
-                return false;
-            const QByteArray text = f.readAll();
-            if (!text.endsWith('\n'))
-                return false;
-            display_ = QLatin1Char(':') + QString::fromLatin1(text.trimmed());
-            return true;
+            const QByteArray text = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+            display_ = ':' + QString::fromLatin1(text.trimmed());
+            up = text.endsWith('\n') && run("xdotool", {"getmouselocation"}, nullptr, 5000);
+            return up || xvfb_.state() == QProcess::NotRunning;
         },
         timeoutMs);
-    if (!ready || xvfb_.state() == QProcess::NotRunning) {
-        error_ = QStringLiteral("Xvfb did not report a display");
+    if (!up) {
+        error_ = QStringLiteral("Xvfb did not come up (%1)").arg(display_);
         stop();
-        return false;
     }
-    // The display is only usable once a client can query it.
-    if (!waitUntil(
-            [&] {
-                return run(QStringLiteral("xdotool"), {QStringLiteral("getmouselocation")}, nullptr,
-                           5000);
-            },
-            timeoutMs)) {
-        error_ = QStringLiteral("Xvfb on %1 does not answer").arg(display_);
-        stop();
-        return false;
-    }
-    return true;
+    return up;
 }
 
 void XSession::stop()
 {
-    if (xvfb_.state() == QProcess::NotRunning)
-        return;
-    xvfb_.terminate();
-    if (!xvfb_.waitForFinished(5000)) {
-        xvfb_.kill();
-        xvfb_.waitForFinished(5000);
-    }
+    endProcess(xvfb_);
 }
 
 bool XSession::run(const QString &program, const QStringList &args, QByteArray *out, int timeoutMs)
@@ -108,45 +88,36 @@ bool XSession::run(const QString &program, const QStringList &args, QByteArray *
 
 QList<XSession::Window> XSession::windows(qint64 pid, const QString &title)
 {
-    QList<Window> found;
-    QByteArray ids;
-    // xdotool exits with 1 when nothing matches: that is an empty list, not an error.
-    run(QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--all"),
-         QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"),
-         QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')},
-        &ids);
-    for (const QByteArray &line : ids.split('\n')) {
-        bool ok = false;
-        const qulonglong id = line.trimmed().toULongLong(&ok);
-        if (!ok)
-            continue;
-        QByteArray shell;
-        if (!run(QStringLiteral("xdotool"),
-                 {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
-                  QString::number(id)},
-                 &shell))
-            continue;
-        QMap<QByteArray, int> v; // X=, Y=, WIDTH=, HEIGHT=
-        for (const QByteArray &kv : shell.split('\n'))
-            v.insert(kv.left(kv.indexOf('=')), kv.mid(kv.indexOf('=') + 1).toInt());
-        found.append(Window{id, QRect(v["X"], v["Y"], v["WIDTH"], v["HEIGHT"])});
+    // One call: WINDOW=, X=, Y=, WIDTH=, HEIGHT=, SCREEN= lines per window found. xdotool exits
+    // with 1 when nothing matches: that is an empty list, not an error.
+    QByteArray shell;
+    run("xdotool",
+        {"search", "--onlyvisible", "--all", "--pid", QString::number(pid), "--name",
+         '^' + QRegularExpression::escape(title) + '$', "getwindowgeometry", "--shell", "%@"},
+        &shell);
+    QList<QMap<QByteArray, qint64>> values;
+    for (const QByteArray &kv : shell.split('\n')) {
+        if (kv.startsWith("WINDOW="))
+            values.append(QMap<QByteArray, qint64>());
+        if (!values.isEmpty() && kv.contains('='))
+            values.last().insert(kv.left(kv.indexOf('=')),
+                                 kv.mid(kv.indexOf('=') + 1).toLongLong());
     }
+    QList<Window> found;
+    for (const auto &v : values)
+        found.append(Window{qulonglong(v["WINDOW"]),
+                            QRect(int(v["X"]), int(v["Y"]), int(v["WIDTH"]), int(v["HEIGHT"]))});
     return found;
 }
 
 bool XSession::click(int x, int y)
 {
-    return run(QStringLiteral("xdotool"),
-               {QStringLiteral("mousemove"), QString::number(x), QString::number(y),
-                QStringLiteral("click"), QStringLiteral("1")});
+    return run("xdotool", {"mousemove", QString::number(x), QString::number(y), "click", "1"});
 }
 
 bool XSession::replaceText(const QString &text)
 {
-    return run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("ctrl+a")}) &&
-           run(QStringLiteral("xdotool"),
-               {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), text});
+    return run("xdotool", {"key", "ctrl+a"}) && run("xdotool", {"type", "--delay", "40", text});
 }
 
 QImage XSession::grab()
@@ -155,10 +126,7 @@ QImage XSession::grab()
     if (!file.open())
         return QImage();
     file.close();
-    if (!run(QStringLiteral("import"),
-             {QStringLiteral("-window"), QStringLiteral("root"), file.fileName()}))
-        return QImage();
-    return QImage(file.fileName());
+    return run("import", {"-window", "root", file.fileName()}) ? QImage(file.fileName()) : QImage();
 }
 
 namespace {
@@ -202,30 +170,24 @@ bool ClientSession::startClient(QProcess &client, const QString &log,
     return client.waitForStarted(startMs);
 }
 
-void ClientSession::stopClient(QProcess &client)
+void endProcess(QProcess &process)
 {
-    if (client.state() == QProcess::NotRunning)
+    if (process.state() == QProcess::NotRunning)
         return;
-    client.terminate();
-    if (!client.waitForFinished(5000)) {
-        client.kill();
-        client.waitForFinished(5000);
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
     }
 }
 
-XSession::Window ClientSession::loginDialog(const QProcess &client)
+XSession::Window ClientSession::window(const QProcess &client, bool main)
 {
-    for (const XSession::Window &w : x.windows(client.processId(), mainTitle))
-        if (w.geometry.size() == QSize(330, 364))
+    for (const XSession::Window &w : x.windows(client.processId(), mainTitle)) {
+        const QSize size = w.geometry.size();
+        if (main ? size.width() >= 900 && size.height() >= 650 : size == QSize(330, 364))
             return w;
-    return XSession::Window();
-}
-
-XSession::Window ClientSession::mainWindow(const QProcess &client)
-{
-    for (const XSession::Window &w : x.windows(client.processId(), mainTitle))
-        if (w.geometry.width() >= 900 && w.geometry.height() >= 650)
-            return w;
+    }
     return XSession::Window();
 }
 

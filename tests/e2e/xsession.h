@@ -57,6 +57,9 @@ private:
     QString error_;
 };
 
+// Ends a process this test started: SIGTERM, then SIGKILL after five seconds.
+void endProcess(QProcess &process);
+
 // Polls `condition` every 100 ms (keeping the event loop alive) until it holds or the time is up.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs);
 
@@ -73,10 +76,9 @@ public:
     QString lastError() const { return error_; }
     // Starts the client with the lab's addresses (env adds or overrides); output to work/<log>.
     bool startClient(QProcess &client, const QString &log, const QProcessEnvironment &env = {});
-    static void stopClient(QProcess &client);
 
-    XSession::Window loginDialog(const QProcess &client);
-    XSession::Window mainWindow(const QProcess &client);
+    XSession::Window loginDialog(const QProcess &client) { return window(client, false); }
+    XSession::Window mainWindow(const QProcess &client) { return window(client, true); }
     // Types name and password into the login dialog and presses its button.
     bool typeSignIn(const XSession::Window &dialog, const QString &name, const QString &password);
     // Saves the main window as work/<name>, and under KELVORA_E2E_SCREENSHOT_DIR when set.
@@ -89,6 +91,7 @@ public:
     QString work;
 
 private:
+    XSession::Window window(const QProcess &client, bool main);
     QList<const QProcess *> clients_;
     QString error_;
 };

@@ -40,7 +40,6 @@ public:
     // GET that hands the body to sink as it arrives (body stays empty).
     Result stream(const QUrl &url, const std::function<void(const QByteArray &)> &sink,
                   const Headers &headers = {});
-    static QUrl url(const QString &text) { return QUrl(text, QUrl::TolerantMode); }
 
 private:
     Result wait(class QNetworkReply *reply, const std::function<void(const QByteArray &)> &sink);

@@ -36,8 +36,6 @@ public:
     bool stop();
     bool isRunning() const { return process_.state() != QProcess::NotRunning; }
 
-    // The object of the "LAB READY" line.
-    QJsonObject ready() const { return ready_; }
     int accountPort() const { return ready_.value(QLatin1String("account_port")).toInt(); }
     int relayPort() const { return ready_.value(QLatin1String("relay_port")).toInt(); }
     int cloudPort() const { return ready_.value(QLatin1String("cloud_port")).toInt(); }
