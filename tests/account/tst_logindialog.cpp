@@ -96,7 +96,6 @@ private slots:
         for (int code : {1, 2, 3, 4, 5, 6, 7, 8, 0, -1, 9, 1000})
             texts << UserMgr::ErrorText(code);
         QCOMPARE(texts.size(), 9);
-        QVERIFY(texts.contains(QString::fromUtf8("未知错误")));
         QCOMPARE(UserMgr::ErrorText(9), QString::fromUtf8("未知错误"));
     }
 
@@ -139,8 +138,7 @@ private slots:
         QSignalSpy finish(mgr.get(), &UserMgr::LoginFinish);
         edit("PasswordEdit")->setText("pw");
         QTest::keyClick(edit("PasswordEdit"), Qt::Key_Enter);
-        QCOMPARE(button()->text(), QString::fromUtf8("登录中 ..."));
-        QVERIFY(!button()->isEnabled());
+        expectWaiting();
         // While waiting, neither key nor a direct call sends another request.
         QTest::keyClick(edit("PasswordEdit"), Qt::Key_Return);
         QTest::keyClick(edit("NameEdit"), Qt::Key_Return);
@@ -159,8 +157,7 @@ private slots:
         box("AutoLoginBox")->setChecked(true);
         QTest::mouseClick(button(), Qt::LeftButton);
         QCOMPARE(toastCount(), 0);
-        QCOMPARE(button()->text(), QString::fromUtf8("登录中 ..."));
-        QVERIFY(!button()->isEnabled());
+        expectWaiting();
         QVERIFY(!mgr->SavePassword());
         QVERIFY(mgr->AutoLogin());
         // The library never started: the request cannot go out and the dialog hears back.
@@ -233,8 +230,7 @@ private slots:
         QVERIFY(edit("PasswordEdit")->text().isEmpty());
         QCOMPARE(mgr->SavePassword(), flag == 1);
         if (flag == 1) {
-            QCOMPARE(button()->text(), QString::fromUtf8("登录中 ..."));
-            QVERIFY(!button()->isEnabled());
+            expectWaiting();
             QVERIFY(mgr->AutoLogin());
             QVERIFY(finish.wait(30000));
             QVERIFY(button()->isEnabled());
@@ -377,6 +373,11 @@ private:
     QPushButton *button(const char *name = "LoginBtn")
     {
         return dialog->findChild<QPushButton *>(name);
+    }
+    void expectWaiting()
+    {
+        QCOMPARE(button()->text(), QString::fromUtf8("登录中 ..."));
+        QVERIFY(!button()->isEnabled());
     }
     void expectIdle()
     {
