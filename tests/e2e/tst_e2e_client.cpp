@@ -142,7 +142,7 @@ void TestE2EClient::signInShowsMainWindowAndDevices()
     QImage screen;
     QVERIFY2(waitUntil([&] { return nonWhite(screen = s.x.grab(), cards) > 2000; }, answerMs),
              "the device list shows no cards");
-    QVERIFY(s.saveShot(first, QStringLiteral("main-window.png"), screen));
+    QVERIFY(s.saveShot(first, QStringLiteral("devices.png"), screen));
     QSet<QRgb> topBar; // the blue bar with its pictures, not a blank strip
     for (int x = 0; x < main.geometry.width(); ++x)
         for (int y = 0; y < 80; ++y)
