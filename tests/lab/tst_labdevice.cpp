@@ -1,13 +1,14 @@
-// One lab device, its relay and its discovery answer, driven the way the client drives them.
+// One lab device and its relay, driven the way the client drives them, and the lab's fault
+// switches: what the client tests do not reach (uploads without overwrite, range edges, paths
+// that lead out, the relay's bound, switches set by configuration or command line). The switches
+// the client tests lean on (delay, cut, malformed, off line, pacing, ignored ranges) are checked
+// there, by the client's reaction to them.
 #include "labtest.h"
 
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QJsonArray>
-#include <QNetworkDatagram>
 #include <QTcpSocket>
-#include <QUdpSocket>
 #include <QtTest>
 
 namespace {
@@ -26,6 +27,11 @@ QStringList names(const QJsonObject &reply, const char *list = "filelist", const
     return out;
 }
 
+QJsonObject faults(const QString &scope, const QJsonObject &set)
+{
+    return QJsonObject{{scope, set}};
+}
+
 } // namespace
 
 class TestLabDevice : public LabTest
@@ -34,19 +40,17 @@ class TestLabDevice : public LabTest
 
 private slots:
     void initTestCase();
-    void queryDirTopAndPaging();
-    void queryDirOddNames();
-    void fileListsNewestFirst();
-    void fileData();
-    void realVideoSeriesAndPosters();
-    void mkdirAndDelete();
     void uploadAsTheClientSendsIt();
     void rangeRequests_data();
     void rangeRequests();
     void traversalRefused();
     void relayForwards();
     void relayBoundedAndStopsCleanly();
-    void discoveryAnswers();
+    void accountSwitches();
+    void forcedRet();
+    void forcedRtnWithOptFilter();
+    void configuredAndCommandLine();
+    void cleanup() { QVERIFY(lab_.setFaults(QJsonObject())); }
 
 private:
     QString mkdir(const QString &dirpath) const
@@ -67,172 +71,6 @@ private:
 void TestLabDevice::initTestCase()
 {
     QVERIFY2(lab_.startSample(), qPrintable(lab_.lastError()));
-}
-
-void TestLabDevice::queryDirTopAndPaging()
-{
-    const QJsonObject top = get(dlna("querydir", "&start=0&count=100&path="));
-    QCOMPARE(top.value("rtn").toInt(), 0);
-    QCOMPARE(top.value("path").toString(), QStringLiteral("/media"));
-    QCOMPARE(names(top), (QStringList{"sda1", "sdb1"}));
-    QCOMPARE(names(top, "filelist", "attribute"), (QStringList{"0x01", "0x01"}));
-
-    const QJsonObject all = get(dlna("querydir", "&start=0&count=100&path=/media/sda1"));
-    QCOMPARE(all.value("rtn").toInt(), 0);
-    QCOMPARE(all.value("total").toInt(), names(all).size());
-    QVERIFY(names(all).contains(QStringLiteral("大文件 8MB.bin")));
-    // Folders ("0x01") come before files ("0x20").
-    const QStringList attributes = names(all, "filelist", "attribute");
-    QVERIFY(attributes.contains("0x01") && attributes.contains("0x20"));
-    QVERIFY(std::is_sorted(attributes.begin(), attributes.end()));
-    const QJsonObject page = get(dlna("querydir", "&start=2&count=3&path=/media/sda1/"));
-    QCOMPARE(page.value("total").toInt(), names(all).size());
-    QCOMPARE(names(page), names(all).mid(2, 3));
-    QCOMPARE(page.value("path").toString(), QStringLiteral("/media/sda1"));
-    const QJsonObject past = get(dlna("querydir", "&start=999&count=50&path=/media/sda1"));
-    QCOMPARE(past.value("rtn").toInt(), 0);
-    QVERIFY(names(past).isEmpty());
-    QCOMPARE(rtn(dlna("querydir", "&path=/media/sdz9")), 2);
-    QCOMPARE(rtn(dlna("nosuchopt")), 1);
-}
-
-void TestLabDevice::queryDirOddNames()
-{
-    const QString folder = QStringLiteral("/media/sda1/奇怪的名字");
-    const QJsonObject r = get(dlna("querydir", "&start=0&count=100&path=" + encoded(folder)));
-    QCOMPARE(r.value("path").toString(), folder);
-    for (const char *expected :
-         {"R&D notes (v2).txt", "100% done.txt", "%E4%B8%AD literally.txt", "#1 priority.txt",
-          "a+b=c.md", "他说 \"你好\".txt", "it's here.txt", "emoji 😀.txt", "  leading blanks.txt",
-          "semi;colon|bar.txt"})
-        QVERIFY2(names(r).contains(QString::fromUtf8(expected)), expected);
-    // A name that looks like an escape is a name: encoded once, it comes back as itself.
-    const HttpSync::Result file = http_.get(
-        base(port("http")) + encoded(folder + QStringLiteral("/%E4%B8%AD literally.txt"), "/"));
-    QCOMPARE(file.status, 200);
-    QCOMPARE(file.body, QByteArray("an escape that is part of the name\n"));
-}
-
-void TestLabDevice::fileListsNewestFirst()
-{
-    const QJsonObject pictures =
-        get(dlna("get", "&type=29489&start=0&count=999&sortby=time&sorttype=down&businesstype=1"));
-    QCOMPARE(pictures.value("rtn").toInt(), 0);
-    QVERIFY(pictures.value("total").toInt() >= 200);
-    const QJsonArray list = pictures.value("albumlist").toArray();
-    QCOMPARE(list.size(), pictures.value("total").toInt());
-    qint64 last = std::numeric_limits<qint64>::max();
-    for (const QJsonValue &v : list) {
-        const QJsonObject o = v.toObject();
-        QVERIFY(o.value("path").toString().startsWith(QLatin1String("/media/")));
-        QVERIFY(o.value("size").toDouble() > 0);
-        QVERIFY(o.value("time").toDouble() <= last);
-        last = static_cast<qint64>(o.value("time").toDouble());
-    }
-    const QJsonArray page =
-        get(dlna("get", "&type=29489&start=10&count=5")).value("albumlist").toArray();
-    QCOMPARE(page.size(), 5);
-    QCOMPARE(page[0], list[10]);
-
-    QSet<QString> extensions;
-    for (const QString &p :
-         names(get(dlna("get", "&type=160560&start=0&count=100")), "albumlist", "path"))
-        extensions << p.mid(p.lastIndexOf('.')).toLower();
-    QCOMPARE(extensions, (QSet<QString>{".md", ".html", ".rtf", ".wps", ".txt", ".xls", ".ppt",
-                                        ".docx", ".xlsx", ".doc", ".pdf", ".pptx"}));
-}
-
-void TestLabDevice::fileData()
-{
-    const QString big = encoded(QStringLiteral("/media/sda1/照片/wide panorama.jpg"));
-    const QImage image =
-        QImage::fromData(http_.get(dlna("getfiledata", "&order=1&size=0&path=" + big)).body);
-    QCOMPARE(image.width(), 160); // 3000 x 500 keeps its shape
-    QVERIFY(image.height() > 0 && image.height() <= 160);
-
-    const HttpSync::Result whole = http_.get(dlna("getfiledata", "&order=3&size=0&path=" + big));
-    QCOMPARE(whole.status, 200);
-    QFile disk(hostPath(QStringLiteral("sda1/照片/wide panorama.jpg")));
-    QVERIFY(disk.open(QIODevice::ReadOnly));
-    QCOMPARE(whole.body, disk.readAll());
-
-    const QString video = encoded(QStringLiteral("/media/sda1/视频/城市 夜景.avi"));
-    QVERIFY(!QImage::fromData(http_.get(dlna("getfiledata", "&order=1&size=0&path=" + video)).body)
-                 .isNull());
-    QCOMPARE(status(dlna("getfiledata", "&order=1&path=/media/sda1/none.jpg")), 404);
-}
-
-void TestLabDevice::realVideoSeriesAndPosters()
-{
-    const QString rest =
-        QStringLiteral("&type=830&start=0&count=100&seriesid=%1&sortby=1&sorttype=0&from=0&dpart=");
-    const QJsonObject all = get(dlna("getrealvideo", rest.arg(-1)));
-    QCOMPARE(all.value("rtn").toInt(), 0);
-    const QJsonArray list = all.value("videolist").toArray();
-    QCOMPARE(all.value("videototle").toString(), QString::number(list.size()));
-    int seriesId = -1;
-    int singles = 0;
-    for (const QJsonValue &v : list) {
-        const QJsonObject o = v.toObject();
-        if (o.value("type").toInt() == 1) {
-            ++singles;
-            QVERIFY(!o.value("fileid").toString().isEmpty());
-            QVERIFY(o.value("filepath").toString().startsWith(QLatin1String("/media/")));
-            QVERIFY(!o.value("filepath").toString().contains(QLatin1Char(' '))); // percent-encoded
-            continue;
-        }
-        QCOMPARE(QString::fromUtf8(
-                     QByteArray::fromPercentEncoding(o.value("seriesname").toString().toLatin1())),
-                 QStringLiteral("纪录片 第一季"));
-        QCOMPARE(o.value("filecount").toInt(), 3);
-        seriesId = o.value("seriesid").toInt();
-    }
-    QVERIFY(seriesId >= 0);
-    QVERIFY(singles >= 3);
-    const QJsonArray series =
-        get(dlna("getrealvideo", rest.arg(seriesId))).value("videolist").toArray();
-    QCOMPARE(series.size(), 3);
-    QCOMPARE(get(dlna("getrealvideo", rest.arg(-15))).value("videolist").toArray().size(),
-             singles + 3);
-
-    // Posters are absolute URLs that work the way the listing came: directly or relayed.
-    const QString direct = series[0].toObject().value("imgpath").toString();
-    QVERIFY(direct.startsWith(base(port("http")) + QStringLiteral("/poster/")));
-    const HttpSync::Result poster = http_.get(direct);
-    QCOMPARE(poster.status, 200);
-    QVERIFY(!QImage::fromData(poster.body).isNull());
-    const QString viaRelay = get(dlna("getrealvideo", rest.arg(-1), true))
-                                 .value("videolist")
-                                 .toArray()[0]
-                                 .toObject()
-                                 .value("imgpath")
-                                 .toString();
-    QVERIFY(viaRelay.startsWith(base(lab_.relayPort())));
-    QCOMPARE(status(viaRelay), 200);
-}
-
-void TestLabDevice::mkdirAndDelete()
-{
-    const QString dir =
-        QStringLiteral("/media/sda1/空文件夹/") + encoded(QStringLiteral("新建文件夹 1"), "");
-    QCOMPARE(rtn(mkdir(dir + QStringLiteral("/a/b"))), 0);
-    QVERIFY(QFileInfo(hostPath(QStringLiteral("sda1/空文件夹/新建文件夹 1/a/b"))).isDir());
-
-    QFile victim(hostPath(QStringLiteral("sda1/空文件夹/C++ & co.txt")));
-    QVERIFY(victim.open(QIODevice::WriteOnly));
-    victim.close();
-    const QStringList paths = {QStringLiteral("/media/sda1/空文件夹/新建文件夹 1"),
-                               QStringLiteral("/media/sda1/空文件夹/C++ & co.txt"),
-                               QStringLiteral("/media/sda1/空文件夹/gone.txt"),
-                               QStringLiteral("/media/sda1"),
-                               QStringLiteral("/media/sda1/../sdb1/备份/notes.txt")};
-    const QJsonObject r = get(dlna("delfileex", "&filelist=" + encoded(paths.join('|'))));
-    QCOMPARE(r.value("rtn").toInt(), 0);
-    QCOMPARE(names(r, "resultlist", "result"), (QStringList{"0", "0", "2", "3", "3"}));
-    QCOMPARE(names(r, "resultlist", "path"), paths);
-    QVERIFY(!QFileInfo::exists(hostPath(QStringLiteral("sda1/空文件夹/新建文件夹 1"))));
-    QVERIFY(!victim.exists());
-    QVERIFY(QFileInfo::exists(hostPath(QStringLiteral("sdb1/备份/notes.txt"))));
 }
 
 void TestLabDevice::uploadAsTheClientSendsIt()
@@ -439,39 +277,63 @@ void TestLabDevice::relayBoundedAndStopsCleanly()
     qDeleteAll(idle);
 }
 
-void TestLabDevice::discoveryAnswers()
+void TestLabDevice::accountSwitches()
 {
-    const int target = port("discovery");
-    QVERIFY(target > 0);
-    QCOMPARE(lab_.device(QStringLiteral("TVK0000000003")).value("discovery_port").toInt(), target);
-    QCOMPARE(lab_.device(QStringLiteral("TVK0000000002")).value("discovery_port").toInt(), 0);
-    QUdpSocket socket;
-    QVERIFY(socket.bind(QHostAddress(QHostAddress::LocalHost), 0));
-    socket.writeDatagram("{\"type\":0,\"seq\":1}", QHostAddress::LocalHost, quint16(target));
-    QMap<QString, QJsonObject> answers;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        ([&] {
-            while (socket.hasPendingDatagrams()) {
-                const QJsonObject o =
-                    QJsonDocument::fromJson(socket.receiveDatagram().data()).object();
-                answers.insert(o.value("id").toString(), o);
-            }
-            return answers.size() == 2;
-        }()),
-        10000);
-    QCOMPARE(answers.value(kDevice), (QJsonObject{{"id", kDevice},
-                                                  {"ip", "127.0.0.1"},
-                                                  {"xctl_port", port("xctl")},
-                                                  {"mps_port", port("mps")},
-                                                  {"http_port", port("http")}}));
-    QVERIFY(answers.contains(QStringLiteral("TVK0000000003")));
-    // Anything else gets no answer: the lab logs it as ignored, with nothing sent.
-    socket.writeDatagram("hello", QHostAddress::LocalHost, quint16(target));
-    socket.writeDatagram("{\"type\":1}", QHostAddress::LocalHost, quint16(target));
-    const QRegularExpression ignored(
-        QStringLiteral("^discovery UDP 127.0.0.1:%1 ignored 400 0$").arg(socket.localPort()));
-    QTRY_COMPARE_WITH_TIMEOUT(lab_.requestLog().filter(ignored).size(), 2, 10000);
-    QVERIFY(!socket.hasPendingDatagrams());
+    QVERIFY(lab_.setFaults(faults("account", {{"force_code", 8}})));
+    QCOMPARE(login(http_, lab_.accountUrl(), "demo", "demo123").value("code").toInt(), 8);
+    QVERIFY(lab_.setFaults(faults("account", {{"delay_ms", 1500}})));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!session().isEmpty()); // the forced code is gone with the new set
+    QVERIFY(clock.elapsed() >= 1400);
+    QVERIFY(!lab_.setFaults(faults("account", {{"no_such_switch", 1}})));
+}
+
+void TestLabDevice::forcedRet()
+{
+    const QString s = session();
+    QVERIFY(lab_.setFaults(faults("account", {{"ret", 3}})));
+    const QJsonObject o = devices("sessionid=" + s.toLatin1() + "; userid=880000001");
+    QCOMPARE(o.value("ret").toInt(), 3);
+    QCOMPARE(o.value("devices").toArray().size(), 2); // the list is still there: only "ret" lies
+}
+
+void TestLabDevice::forcedRtnWithOptFilter()
+{
+    QVERIFY(lab_.setFaults(faults(kDevice, {{"rtn", 5}, {"opts", "get,querydir"}})));
+    QCOMPARE(rtn(dlna("get", "&type=160560&start=0&count=10")), 5);
+    QCOMPARE(rtn(dlna("querydir", "&path=")), 5);
+    QCOMPARE(rtn(dlna("getusbinfo")), 0);
+    // Another device is not touched.
+    QCOMPARE(rtn(base(port("xctl", "TVK0000000003")) + "/dlna.csp?opt=querydir"), 0);
+}
+
+void TestLabDevice::configuredAndCommandLine()
+{
+    // A switch in one device's configuration, narrowed to one of its services, beside switches
+    // given on the command line.
+    LabProcess lab;
+    QVERIFY2(
+        lab.startSample(
+            QJsonObject{{"devices", QJsonArray{QJsonObject{
+                                        {"id", "TVK0000000003"},
+                                        {"faults", QJsonObject{{"rtn", 7}, {"only", "xctl"}}}}}}},
+            {"--quiet", "--fault", kDevice + ":rtn=9", "--fault", "account:force_code=8"}),
+        qPrintable(lab.lastError()));
+    QCOMPARE(rtn(base(lab.device(kDevice).value("xctl_port").toInt()) + "/dlna.csp?opt=getusbinfo"),
+             9);
+    QCOMPARE(login(http_, lab.accountUrl(), "demo", "demo123").value("code").toInt(), 8);
+    const QJsonObject third = lab.device("TVK0000000003");
+    QCOMPARE(rtn(base(third.value("xctl_port").toInt()) + "/dlna.csp?opt=getusbinfo"), 7);
+    const QString upload = QStringLiteral("http://127.0.0.1:%1/upload.csp?uploadpath=/media/sda1&"
+                                          "file=x.txt")
+                               .arg(third.value("mps_port").toInt());
+    QCOMPARE(http_.post(upload, "x", "application/octet-stream").json().value("rtn").toInt(-99), 0);
+    QVERIFY(lab.stop()); // a clean end on SIGTERM
+
+    // A switch it does not know stops it at once.
+    QVERIFY(!lab.start(lab.sampleDir() + "/lab-test.json", {"--fault", "warp_speed=9"}));
+    QVERIFY2(lab.lastError().startsWith("the lab ended"), qPrintable(lab.lastError()));
 }
 
 QTEST_GUILESS_MAIN(TestLabDevice)
