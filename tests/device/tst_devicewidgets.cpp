@@ -1,6 +1,6 @@
 // The device cards, the two device lists and the choice of the current device, on loopback:
 // a fake HTTP server plays the device-management server and the device's query service, a UDP
-// socket plays the device side of discovery.
+// socket takes the discovery requests.
 #include "app/messagebox.h"
 #include "app/networkmanager.h"
 #include "device/devicehost.h"
@@ -14,7 +14,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
-#include <QNetworkDatagram>
 #include <QTextDocument>
 #include <QUdpSocket>
 #include <QtTest>
@@ -445,41 +444,27 @@ private slots:
         QCOMPARE(doubleErrorReports, QStringList());
     }
 
-    void discoveryRequestAndAnswers()
+    // The round trip over UDP is the lab test's; here: what answers do to the list. The same id
+    // from another address updates its row; an incomplete answer adds none.
+    void discoveryAnswers()
     {
         const QString idA = "TVK1000A000000LAN1";
         LocalDeviceListWidget list;
-        list.Discover();
-        QVERIFY(device.hasPendingDatagrams() || device.waitForReadyRead(waitMs));
-        const QNetworkDatagram request = device.receiveDatagram();
-        QCOMPARE(request.data(), QByteArray("{\"type\":0,\"seq\":1}"));
-        const quint16 port = list.localPort();
-        QCOMPARE(request.senderPort(), int(port));
-
-        device.writeDatagram(answer(idA), QHostAddress::LocalHost, port);
-        QTRY_COMPARE_WITH_TIMEOUT(list.count(), 1, waitMs);
+        list.handleAnswer(answer(idA));
         DeviceItem *card = list.deviceAt(0);
         QCOMPARE(cardText(card), "TVK1000A000000LAN1|LAN1|LAN 127.0.0.1|18081,18082,18083|"
                                  "LAN1（在线）");
         QVERIFY(card->onlinestatus);
         QCOMPARE(missed(list, 0), 0);
-
-        // From another host (another socket) with the same id: same row, later address.
-        QUdpSocket stranger;
-        QVERIFY(stranger.bind(QHostAddress(QHostAddress::LocalHost), 0));
-        stranger.writeDatagram(answer(idA, "10.0.0.7", 20000), QHostAddress::LocalHost, port);
-        QTRY_COMPARE_WITH_TIMEOUT(card->intraip, "10.0.0.7", waitMs);
+        list.handleAnswer(answer(idA, "10.0.0.7", 20000));
         QCOMPARE(list.count(), 1);
         QCOMPARE(list.findDevice(idA), card);
+        QCOMPARE(card->intraip, "10.0.0.7");
         QCOMPARE(card->xctl_port, quint16(20000));
-
-        // An incomplete answer is dropped; the next good one is appended after the first.
-        device.writeDatagram(R"({"id":"X","ip":"1","xctl_port":1,"mps_port":2})",
-                             QHostAddress::LocalHost, port);
-        device.writeDatagram(answer("TVK1000A00000000003"), QHostAddress::LocalHost, port);
-        QTRY_COMPARE_WITH_TIMEOUT(list.count(), 2, waitMs);
+        list.handleAnswer(R"({"id":"X","ip":"1","xctl_port":1,"mps_port":2})");
+        list.handleAnswer(answer("TVK1000A00000000003"));
+        QCOMPARE(list.count(), 2);
         QCOMPARE(list.deviceAt(1)->deviceid, "TVK1000A00000000003");
-        QVERIFY(!list.findDevice("X"));
     }
 
     void discoverySweepAndMark()
@@ -526,45 +511,14 @@ private slots:
         QVERIFY(!DeviceSelection::restoreTarget(&bound, "A"));
         DeviceItem *a = addBound(bound, "A");
         DeviceItem *b = addBound(bound, "B", false);
-        QCOMPARE(DeviceSelection::cardOf(bound.item(1)), b);
-        QVERIFY(!DeviceSelection::cardOf(nullptr));
         bound.markCurrent("B");
         QVERIFY(b->selected && !a->selected);
         bound.markCurrent(QString());
         QVERIFY(!a->selected && !b->selected);
-        QCOMPARE(DeviceSelection::nameText(a), "a（在线）");
-        QCOMPARE(DeviceSelection::nameText(b), "b（离线）");
         // The stored device when still bound; else, or with nothing stored, the first.
         QCOMPARE(DeviceSelection::restoreTarget(&bound, "B"), bound.item(1));
         QCOMPARE(DeviceSelection::restoreTarget(&bound, "C"), bound.item(0));
         QCOMPARE(DeviceSelection::restoreTarget(&bound, QString()), bound.item(0));
-    }
-
-    void selectionPrefersTheLanCard()
-    {
-        UserDeviceListWidget bound;
-        LocalDeviceListWidget local;
-        const QString shared = "TVK1000A000000DEV1", boundOnly = "TVK1000A000000DEV2";
-        DeviceItem *boundCard = addBound(bound, shared);
-        boundCard->aliasname = "客厅的盒子";
-        addBound(bound, boundOnly, false);
-        local.handleAnswer(answer(shared));
-        local.handleAnswer(answer("TVK1000A000000DEV3"));
-        DeviceItem *lanCard = local.findDevice(shared);
-        QCOMPARE(lanCard->aliasname, "DEV1");
-
-        QVERIFY(!DeviceSelection::resolveCurrent(&local, &bound, QString()));
-        QCOMPARE(DeviceSelection::resolveCurrent(&local, &bound, shared), lanCard);
-        // The LAN card takes the bound name and is redrawn.
-        QCOMPARE(cardText(lanCard), "TVK1000A000000DEV1|客厅的盒子|LAN 127.0.0.1|18081,18082,"
-                                    "18083|客厅的盒子（在线）");
-        QCOMPARE(lanCard->toolTip(), "客厅的盒子");
-        // Bound only, LAN only, unknown.
-        QCOMPARE(DeviceSelection::resolveCurrent(&local, &bound, boundOnly),
-                 bound.findDevice(boundOnly));
-        QCOMPARE(DeviceSelection::resolveCurrent(&local, &bound, "TVK1000A000000DEV3"),
-                 local.findDevice("TVK1000A000000DEV3"));
-        QVERIFY(!DeviceSelection::resolveCurrent(&local, &bound, "gone"));
     }
 };
 
