@@ -1,5 +1,5 @@
 // The main window without a signed-in user: navigation, chrome, the settings page's save path
-// and the toolbar actions whose features are not built yet.
+// and the toolbar per category.
 #include "app/mainwidget.h"
 #include "app/messagebox.h"
 #include "app/pages.h"
@@ -40,7 +40,6 @@ private slots:
     void groupsSwitchPages();
     void cloudToolbarPerCategory();
     void selectionAndSelectAll();
-    void actionsNotBuiltYetStayOff();
     void settingsColumns();
     void doubleClickMaximisesInBandOnly();
     void gripResizes();
@@ -238,18 +237,6 @@ void TestMainWidget::selectionAndSelectAll()
     QVERIFY(count->text().contains('1'));
 }
 
-// Until transfers exist, nothing offers them: upload and clear are off, the transfer totals
-// with pause and cancel are hidden.
-void TestMainWidget::actionsNotBuiltYetStayOff()
-{
-    QVERIFY(!child("uploadButton")->isEnabled());
-    QVERIFY(!child("clearRecentButton")->isEnabled());
-    for (const char *name :
-         {"btn_PauseAllUpload", "btn_cancelAllUpload", "btn_pauseAllDownload",
-          "btn_cancelAllDownload", "label_TotalUpProgress", "label_totalDownProgress"})
-        QVERIFY2(child<QWidget>(name)->isHidden(), name);
-}
-
 void TestMainWidget::settingsColumns()
 {
     auto *settings = child<QStackedWidget>("settingStackedWidget");
@@ -289,9 +276,6 @@ void TestMainWidget::doubleClickMaximisesInBandOnly()
     QTRY_VERIFY(window->isMaximized());
     window->showNormalOrMax();
     QTRY_VERIFY(!window->isMaximized());
-    for (const char *name : {"minButton", "closeButton"})
-        QVERIFY2(!child(name)->accessibleName().isEmpty() && !child(name)->toolTip().isEmpty(),
-                 name);
 }
 
 // Drags the grip so that the pointer ends delta away from the press point on screen, sending

@@ -15,7 +15,6 @@ class TestAppDirs : public QObject
 private slots:
     void initTestCase();
     void cleanup();
-    void executableAndDirectories();
     void mediaPlayerOrder();
     void aria2PrefersApplicationDirectory();
     void privateFoldersAndFiles_data();
@@ -52,13 +51,6 @@ QString TestAppDirs::makeTool(const QString &dir, const QString &name)
     file.close();
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return path;
-}
-
-void TestAppDirs::executableAndDirectories()
-{
-    QCOMPARE(executableFilePath(), QCoreApplication::applicationFilePath());
-    QCOMPARE(applicationDirectory(), QCoreApplication::applicationDirPath());
-    QCOMPARE(temporaryDirectory(), QDir::tempPath() + QLatin1Char('/'));
 }
 
 void TestAppDirs::mediaPlayerOrder()

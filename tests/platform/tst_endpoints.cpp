@@ -8,7 +8,6 @@ class TestEndpoints : public QObject
 
 private slots:
     void cleanup();
-    void defaults();
     void urlOverrides();
     void malformedUrlFallsBack_data();
     void malformedUrlFallsBack();
@@ -22,18 +21,6 @@ void TestEndpoints::cleanup()
     for (const char *name : {"KELVORA_DEVICE_MANAGER", "KELVORA_ACCOUNT_SERVICE",
                              "KELVORA_CLOUD_SITE", "KELVORA_DISCOVERY_TARGET"})
         qunsetenv(name);
-}
-
-void TestEndpoints::defaults()
-{
-    cleanup();
-    QCOMPARE(deviceManagerUrl(), QStringLiteral("http://127.0.0.1:18080"));
-    QCOMPARE(accountServiceUrl(), QStringLiteral("http://127.0.0.1:18080"));
-    QCOMPARE(cloudSiteUrl(), QStringLiteral("http://127.0.0.1:18100/"));
-    // The built-in default is only read here; nothing is sent.
-    const DiscoveryTarget target = discoveryTarget();
-    QCOMPARE(target.address, QHostAddress(QHostAddress::Broadcast));
-    QCOMPARE(target.port, quint16(19000));
 }
 
 void TestEndpoints::urlOverrides()

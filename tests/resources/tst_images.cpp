@@ -181,22 +181,6 @@ private slots:
         QCOMPARE(qAlpha(first.pixel(5, 5)), 0);
     }
 
-    void bundleMatchesList()
-    {
-        // Every picture in the bundle is one the list above knows, so neither drifts.
-        const QStringList names = pictures().keys();
-        QSet<QString> known(names.begin(), names.end());
-        known.insert(QString::fromLatin1(loadingName));
-        QDirIterator it(QStringLiteral(":/image"), QDir::Files, QDirIterator::Subdirectories);
-        int count = 0;
-        while (it.hasNext()) {
-            const QString path = it.next();
-            QVERIFY2(known.contains(path), qPrintable(path + QLatin1String(" is not in the list")));
-            ++count;
-        }
-        QCOMPARE(count, known.size());
-    }
-
     void namesInTheProgramExist()
     {
         // Every ":/image/..." (or ":image/...") name written in the program's sources and
