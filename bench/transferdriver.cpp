@@ -4,7 +4,8 @@
 //   transferdriver upload   LOCAL REMOTEFOLDER  DEVICE...
 //   transferdriver resume                       DEVICE...   (the device's stored transfers)
 // DEVICE: --id ID --host ADDR --mps-port N --http-port N [--relay-port N]
-// Prints "state STATUS BYTES TOTAL" at every status change and ends with
+// Prints "state STATUS BYTES TOTAL" at every status change (and "reason TEXT" after a failure,
+// as the user is told) and ends with
 // "done STATUS SECONDS LOCALPATH" once every transfer ended, then "gui-stall MS": the longest
 // time the event loop was held up meanwhile. Exit code 0 when all completed.
 #include "device/devicerecord.h"
@@ -100,6 +101,8 @@ int main(int argc, char *argv[])
         lastPath = task->localPath();
         std::printf("state %d %lld %lld\n", task->status(), task->bytesCompleted(),
                     task->bytesTotal());
+        if (task->status() == Task::Failed)
+            std::printf("reason %s\n", qUtf8Printable(task->failureReason()));
         std::fflush(stdout);
         if (ended(task))
             QMetaObject::invokeMethod(&manager, check, Qt::QueuedConnection);

@@ -66,6 +66,7 @@ bool PartFile::open(const QString &path, qint64 offset)
 {
     close();
     error.clear();
+    outOfSpace = false;
     file.setFileName(path);
     const bool created = !QFileInfo::exists(path);
     if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
@@ -96,6 +97,8 @@ bool PartFile::write(const char *data, qint64 count)
         length += written;
     if (written != count) {
         error = file.errorString();
+        // Qt reports a full disk (ENOSPC) as a resource error.
+        outOfSpace = file.error() == QFileDevice::ResourceError;
         return false;
     }
     writeback.written(length);
@@ -126,6 +129,7 @@ bool PartFile::sync()
         return true;
 #ifdef Q_OS_UNIX
     if (::fsync(file.handle()) != 0) {
+        outOfSpace = errno == ENOSPC || errno == EDQUOT;
         error = systemError("sync");
         return false;
     }

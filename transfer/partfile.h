@@ -47,12 +47,15 @@ public:
     bool moveTo(const QString &target, bool *clash);
 
     QString errorString() const { return error; }
+    // The last failure was a full disk (or the user's quota).
+    bool isOutOfSpace() const { return outOfSpace; }
 
 private:
     QFile file;
     qint64 length = 0;
     Writeback writeback;
     QString error;
+    bool outOfSpace = false;
 };
 
 #endif

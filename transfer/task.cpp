@@ -44,6 +44,28 @@ const char *errorName(QNetworkReply::NetworkError code)
     return name ? name : "UnknownError";
 }
 
+// Why a request failed, as the user is told.
+QString networkFailure(QNetworkReply::NetworkError code)
+{
+    switch (code) {
+    case QNetworkReply::ConnectionRefusedError:
+        return Task::tr("连接被拒绝，请检查设备是否在线");
+    case QNetworkReply::RemoteHostClosedError:
+        return Task::tr("连接被设备断开");
+    case QNetworkReply::HostNotFoundError:
+        return Task::tr("找不到设备");
+    case QNetworkReply::TimeoutError:
+        return Task::tr("连接超时");
+    case QNetworkReply::ContentNotFoundError:
+        return Task::tr("设备上没有这个文件");
+    case QNetworkReply::ContentAccessDenied:
+    case QNetworkReply::ContentOperationNotPermittedError:
+        return Task::tr("设备拒绝访问");
+    default:
+        return Task::tr("网络错误（%1）").arg(QLatin1String(errorName(code)));
+    }
+}
+
 } // namespace
 
 Task::Task(int kind, QObject *parent)
@@ -105,6 +127,7 @@ bool Task::start()
         return false;
     replyCode = QNetworkReply::NoError;
     failure.clear();
+    failureReason_.clear();
     headersSeen = false;
     bodyWanted = true;
     if (kind_ == Download)
@@ -118,7 +141,7 @@ void Task::startDownload(const DeviceRecord &device)
 {
     const QString folder = QFileInfo(localPath_).absolutePath();
     if (!QDir().mkpath(folder)) {
-        fail(QStringLiteral("cannot create folder ") + folder);
+        fail(QStringLiteral("cannot create folder ") + folder, tr("无法创建保存目录"));
         return;
     }
     // The temporary file is the truth about what has arrived: the stored count can be behind
@@ -131,7 +154,8 @@ void Task::startDownload(const DeviceRecord &device)
                bytesCompleted_);
     if (!outputFile.open(tempPath(), offset) || (offset > 0 && !outputFile.sync())) {
         fail(QStringLiteral("cannot open ") + tempPath() + QStringLiteral(": ") +
-             outputFile.errorString());
+                 outputFile.errorString(),
+             localWriteFailure());
         closeOutput();
         return;
     }
@@ -174,7 +198,8 @@ void Task::startUpload(const DeviceRecord &device)
     if (!sender->start(TransferUrls::toUrl(url), localPath_)) {
         const QString reason = sender->errorString();
         delete sender;
-        fail(QStringLiteral("cannot read ") + localPath_ + QStringLiteral(": ") + reason);
+        fail(QStringLiteral("cannot read ") + localPath_ + QStringLiteral(": ") + reason,
+             tr("无法读取本地文件"));
         return;
     }
     upload = sender;
@@ -280,7 +305,8 @@ void Task::OnReplyMetaDataChanged()
         if (range.first >= 0 && range.first != startBytes) {
             fail(QStringLiteral("the device sent bytes from %1, asked from %2")
                      .arg(range.first)
-                     .arg(startBytes));
+                     .arg(startBytes),
+                 tr("设备发来的数据与请求不符"));
             return;
         }
         if (range.total >= 0 && range.total != bytesTotal_)
@@ -291,7 +317,8 @@ void Task::OnReplyMetaDataChanged()
             qDebug("range not honoured, download starts over");
             if (!outputFile.restart()) {
                 fail(QStringLiteral("cannot restart ") + tempPath() + QStringLiteral(": ") +
-                     outputFile.errorString());
+                         outputFile.errorString(),
+                     localWriteFailure());
                 return;
             }
             startBytes = bytesCompleted_ = 0;
@@ -342,7 +369,8 @@ void Task::readAvailable(bool all)
         bytesCompleted_ = outputFile.size();
         if (!written) {
             fail(QStringLiteral("cannot write ") + tempPath() + QStringLiteral(": ") +
-                 outputFile.errorString());
+                     outputFile.errorString(),
+                 localWriteFailure());
             return;
         }
         available -= got;
@@ -357,11 +385,18 @@ void Task::OnReplyError(QNetworkReply::NetworkError code)
     emit replyError(code);
 }
 
-void Task::fail(const QString &reason)
+QString Task::localWriteFailure() const
+{
+    return outputFile.isOutOfSpace() ? tr("磁盘空间不足") : tr("无法写入本地文件");
+}
+
+void Task::fail(const QString &reason, const QString &shown)
 {
     qDebug("task failed: %s", qUtf8Printable(reason));
-    if (failure.isEmpty())
+    if (failure.isEmpty()) {
         failure = reason;
+        failureReason_ = shown;
+    }
     if (requestRunning() && status_ == Running) {
         // The request's end sets Failed.
         abortRequest();
@@ -397,9 +432,11 @@ void Task::RequestFinished()
 void Task::finishDownload(QNetworkReply::NetworkError error)
 {
     // What was written is on the disk before the count is announced and stored.
-    if (!outputFile.sync() && failure.isEmpty())
+    if (!outputFile.sync() && failure.isEmpty()) {
         failure = QStringLiteral("cannot write ") + tempPath() + QStringLiteral(": ") +
                   outputFile.errorString();
+        failureReason_ = localWriteFailure();
+    }
     if (!failure.isEmpty()) {
         closeOutput();
         setStatus(Failed);
@@ -408,11 +445,13 @@ void Task::finishDownload(QNetworkReply::NetworkError error)
         setStatus(Paused);
     } else if (error != QNetworkReply::NoError) {
         qDebug("task err %s", errorName(error));
+        failureReason_ = networkFailure(error);
         closeOutput();
         setStatus(Failed);
     } else if (bytesCompleted_ < bytesTotal_) {
         // The connection closed early without an error: resumable from here.
         qDebug("task err: the answer ended at %lld of %lld bytes", bytesCompleted_, bytesTotal_);
+        failureReason_ = tr("连接中断，文件没有下载完整");
         closeOutput();
         setStatus(Failed);
     } else {
@@ -435,6 +474,7 @@ void Task::completeDownload()
     if (!moved) {
         qDebug("task err: cannot rename %s: %s", qUtf8Printable(tempPath()),
                qUtf8Printable(outputFile.errorString()));
+        failureReason_ = localWriteFailure();
         closeOutput();
         setStatus(Failed);
         return;
@@ -462,6 +502,7 @@ void Task::finishUpload(UploadSender *sender)
     }
     if (error != QNetworkReply::NoError) {
         qDebug("task err %s: %s", errorName(error), qUtf8Printable(sender->errorString()));
+        failureReason_ = networkFailure(error);
         setStatus(Failed);
         return;
     }
@@ -471,6 +512,7 @@ void Task::finishUpload(UploadSender *sender)
     if (result.contains(QLatin1String("rtn")) &&
         result.value(QLatin1String("rtn")).toInt(-1) != 0) {
         qDebug("task err: the device refused the file: %s", sender->answer().left(200).constData());
+        failureReason_ = tr("设备没有接收这个文件");
         setStatus(Failed);
         return;
     }
@@ -490,12 +532,13 @@ void Task::updateSpeed()
         idleFrom = bytesCompleted_;
         idleTicks = 0;
     } else if (++idleTicks >= stallTicks) {
-        fail(QStringLiteral("no data for %1 s").arg(stallTicks * SpeedWindow::intervalMs / 1000));
+        const int seconds = stallTicks * SpeedWindow::intervalMs / 1000;
+        fail(QStringLiteral("no data for %1 s").arg(seconds), tr("%1 秒没有收到数据").arg(seconds));
         return;
     }
     // Writing on after the file's folder went away would lose everything at the end.
     if (kind_ == Download && outputFile.isOpen() && !outputFile.isReachable())
-        fail(QStringLiteral("the temporary file is gone: ") + tempPath());
+        fail(QStringLiteral("the temporary file is gone: ") + tempPath(), tr("临时文件已被删除"));
 }
 
 void Task::setStatus(int status)

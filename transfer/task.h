@@ -86,6 +86,8 @@ public:
     int speed() const;
     // Makes what bytesCompleted counts durable before it is stored; false on a write error.
     bool syncProgress();
+    // Why the last request failed, for the user ("磁盘空间不足"); empty when it did not.
+    QString failureReason() const { return failureReason_; }
 
 signals:
     void UpdateProgress(Task *task);
@@ -111,7 +113,9 @@ private:
     // Writes what the reply holds to the temporary file; all: also while the disk is behind.
     void readAvailable(bool all);
     // Ends the running request as Failed (or sets Failed when none runs).
-    void fail(const QString &reason);
+    // reason goes to the debug output, shown to the user.
+    void fail(const QString &reason, const QString &shown);
+    QString localWriteFailure() const;
     void finishDownload(QNetworkReply::NetworkError error);
     void finishUpload(UploadSender *sender);
     void completeDownload();
@@ -144,6 +148,7 @@ private:
     // Per request.
     QNetworkReply::NetworkError replyCode = QNetworkReply::NoError;
     QString failure;          // why this request is being ended as Failed
+    QString failureReason_;   // the same for the user
     bool headersSeen = false; // download: the answer's status line was examined
     bool bodyWanted = true;   // download: the body is file data (not an error page)
     qint64 idleFrom = 0;      // bytesCompleted when the request last moved
