@@ -18,11 +18,16 @@ QString SaveName::safeFileName(const QString &name)
     safe.reserve(name.size());
     for (const QChar c : name) {
         // Separators of any platform and control characters cannot be part of one name.
-        const bool bad = c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20 ||
-                         c.unicode() == 0x7f;
+        bool bad = c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20 ||
+                   c.unicode() == 0x7f;
+#ifdef Q_OS_WIN
+        // Drive letters, streams ("a:b") and wildcards.
+        bad = bad || QStringLiteral(":*?\"<>|").contains(c);
+#endif
         safe.append(bad ? QLatin1Char('_') : c);
     }
-    if (safe.isEmpty() || safe == QLatin1String(".") || safe == QLatin1String(".."))
+    // "", ".", ".." and the like name a folder, not a file in it (Windows drops trailing dots).
+    if (safe.count(QLatin1Char('.')) == safe.size())
         safe = QStringLiteral("_") + safe;
     return safe;
 }

@@ -18,7 +18,7 @@ public:
     static QString nextFree(const QString &folder, const QString &fileName,
                             const QSet<QString> &taken = {});
     // A device's file name made safe as one local file-name component: no separators, no
-    // control characters, never "", "." or "..".
+    // control characters, never empty or dots only.
     static QString safeFileName(const QString &name);
     // The n-th alternative of fileName: "%1(%2).%3" around the first dot; a name without a
     // dot gets "(n)" at its end.
