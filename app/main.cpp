@@ -17,6 +17,9 @@ int main(int argc, char *argv[])
 
     // QtWebEngine shares its contexts with the widgets only when told before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // On dense screens the window keeps its size and takes the @2x pictures.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     QApplication app(argc, argv);
 
     // Before the segment exists: a signal that comes once it does must find the handler, or the

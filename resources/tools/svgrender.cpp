@@ -1,7 +1,8 @@
 // Renders the hand-written SVG sources of the image set to PNG files.
 //
 //   kelvora_svgrender --manifest <list> <svg dir> <out dir>
-//       renders every line "<output name> <source.svg> [old=>new ...]" of the list;
+//       renders every line "<output name> <source.svg> [old=>new ...]" of the list, each
+//       picture also at twice its size as "<name>@2x.png" for high-density screens;
 //   kelvora_svgrender <in.svg> <out.png> [old=>new ...]
 //       renders one file.
 //
@@ -21,7 +22,8 @@
 
 namespace {
 
-bool renderOne(const QString &svgPath, const QString &pngPath, const QStringList &replacements)
+bool renderOne(const QString &svgPath, const QString &pngPath, const QStringList &replacements,
+               int scale = 1)
 {
     QFile in(svgPath);
     if (!in.open(QIODevice::ReadOnly)) {
@@ -54,12 +56,13 @@ bool renderOne(const QString &svgPath, const QString &pngPath, const QStringList
         std::fprintf(stderr, "svgrender: %s has no width/height\n", qPrintable(svgPath));
         return false;
     }
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    // Drawn again from the vectors at the larger size, never scaled up from the small one.
+    QImage image(size * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-        renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+        renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size * scale)));
     }
     QDir().mkpath(QFileInfo(pngPath).absolutePath());
     if (!image.convertToFormat(QImage::Format_ARGB32).save(pngPath, "PNG")) {
@@ -91,8 +94,11 @@ int renderManifest(const QString &listPath, const QString &svgDir, const QString
         }
         const QString name = fields.takeFirst();
         const QString source = fields.takeFirst();
-        if (!renderOne(svgDir + QLatin1Char('/') + source, outDir + QLatin1Char('/') + name,
-                       fields))
+        const QString svg = svgDir + QLatin1Char('/') + source;
+        QString twice = outDir + QLatin1Char('/') + name;
+        twice.insert(twice.lastIndexOf(QLatin1Char('.')), QLatin1String("@2x"));
+        if (!renderOne(svg, outDir + QLatin1Char('/') + name, fields) ||
+            !renderOne(svg, twice, fields, 2))
             ++failures;
         ++count;
     }

@@ -1,5 +1,8 @@
 // The image set: every resource name the program uses loads as a real picture of the size
-// its place needs, each _clicked twin differs from its base, and the spinner animates.
+// its place needs, each _clicked twin differs from its base, each has its twice-as-large
+// rendering, and the spinner animates.
+#include "app/hidpipixmap.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
@@ -8,6 +11,8 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QtTest>
+
+#include <cmath>
 
 namespace {
 
@@ -101,6 +106,11 @@ QImage argb(const QPixmap &pixmap)
     return pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
+QString twiceName(QString name)
+{
+    return name.insert(name.lastIndexOf('.'), QLatin1String("@2x"));
+}
+
 } // namespace
 
 class ImagesTest : public QObject
@@ -162,6 +172,35 @@ private slots:
                 differing += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
         // Clearly different, not a stray pixel.
         QVERIFY2(differing >= a.width() * a.height() / 20, qPrintable(twin));
+    }
+
+    void doubleRendering_data() { picture_data(); }
+
+    // Each picture also drawn at twice the size for dense screens: the same drawing (its
+    // reduction covers what the small one covers), found by hiDpiPixmap (icons find it alone).
+    void doubleRendering()
+    {
+        QFETCH(QString, name);
+        QFETCH(QSize, size);
+        const QPixmap twice(twiceName(name));
+        QCOMPARE(twice.size(), size * 2);
+        const QImage small = argb(QPixmap(name));
+        const QImage reduced =
+            argb(twice).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const int n = size.width() * size.height();
+        double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) {
+                const double a = qAlpha(small.pixel(x, y)), b = qAlpha(reduced.pixel(x, y));
+                sa += a, sb += b, saa += a * a, sbb += b * b, sab += a * b;
+            }
+        const double spread = std::sqrt((saa / n - sa / n * sa / n) * (sbb / n - sb / n * sb / n));
+        const double correlation = spread > 0 ? (sab / n - sa / n * sb / n) / spread : 1.0;
+        QVERIFY2(correlation > 0.9, qPrintable(QString("%1: %2").arg(name).arg(correlation)));
+        const QPixmap dense = hiDpiPixmap(name, 2.0);
+        QCOMPARE(dense.size(), size * 2);
+        QCOMPARE(dense.devicePixelRatio(), 2.0);
+        QCOMPARE(hiDpiPixmap(name, 1.0).size(), size);
     }
 
     void spinnerAnimates()
