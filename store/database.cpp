@@ -259,6 +259,19 @@ void ClearRecentFiles()
         qDebug("clear table 'upload' failed: %s", errorText(query).constData());
 }
 
+bool BeginTransaction()
+{
+    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    return db.isOpen() && db.transaction();
+}
+
+void CommitTransaction()
+{
+    QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+    if (db.isOpen() && !db.commit())
+        qDebug("commit failed: %s", qUtf8Printable(db.lastError().text()));
+}
+
 QString GetSavePath()
 {
     QSqlQuery query;

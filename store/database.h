@@ -67,6 +67,11 @@ QList<TaskRecord> LoadTasks(int kind, const QString &deviceId);
 QList<RecentFileRecord> GetRecentFiles();
 void ClearRecentFiles();
 
+// Many writes in one transaction: they reach the disk together, once. Begin is false (and
+// nothing to commit) when a transaction is already open or the database is not.
+bool BeginTransaction();
+void CommitTransaction();
+
 QString GetSavePath();
 int SetSavePath(const QString &path);
 
