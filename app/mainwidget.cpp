@@ -5,13 +5,17 @@
 #include "account/useridentity.h"
 #include "account/usermgr.h"
 #include "app/fileactions.h"
+#include "app/filepagekeys.h"
 #include "app/framelessdrag.h"
 #include "app/messagebox.h"
 #include "app/pages.h"
 #include "app/resizelabel.h"
 #include "app/savepathsection.h"
+#include "app/transferactions.h"
 #include "app/windowdevicehost.h"
 #include "app/yesnodialog.h"
+#include "browse/explorer.h"
+#include "browse/filepaths.h"
 #include "device/deviceitem.h"
 #include "device/devicelistwidget.h"
 #include "device/deviceselection.h"
@@ -22,6 +26,8 @@
 #include "platform/settingsstore.h"
 #include "platform/singleinstance.h"
 #include "store/database.h"
+#include "transfer/recentfile.h"
+#include "transfer/tasklistwidget.h"
 #include "transfer/taskmanager.h"
 #include "web/syncprocess.h"
 #include "web/webpanes.h"
@@ -93,9 +99,9 @@ MainWidget::MainWidget(QWidget *parent) : QWidget(parent), ui(new Ui::MainWidget
     saveSection =
         new SavePathSection(ui->savePathEdit, ui->selSavePathBtn, ui->okBtn, ui->cancelBtn, this);
 
+    createTransferActions();
     setupConnections();
     cloudLeftButtonClicked(CloudPage::Recent);
-    updateActionButtons();
     OnUpdateTaskInfo(nullptr);
 
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -104,7 +110,6 @@ MainWidget::MainWidget(QWidget *parent) : QWidget(parent), ui(new Ui::MainWidget
     }
 
     createLoginDialog();
-    lastSavePath = settingsStore->value(QStringLiteral("settings/lastsavepath")).toString();
     prepareSyncConfig();
 }
 
@@ -116,6 +121,10 @@ MainWidget::~MainWidget()
     userMgr->Uninit();
     // Also reached on SIGTERM, SIGINT and SIGHUP, which end the event loop normally.
     taskManager->saveAll();
+    // The lists go after the toolbar their selection updates: nothing of theirs reaches it now.
+    for (QListWidget *list : std::initializer_list<QListWidget *>{
+             ui->fileListWidget, ui->picListWidget, ui->videoListWidget, ui->docListWidget})
+        list->disconnect(this);
     // The dialog holds a pointer to the user manager: it goes first.
     delete loginDialog;
     delete userMgr;
@@ -208,11 +217,8 @@ void MainWidget::setupConnections()
     connect(ui->uploadButton, &QPushButton::clicked, this, &MainWidget::uploadButtonClicked);
     connect(ui->downloadButton, &QPushButton::clicked, this, &MainWidget::downloadButtonClicked);
     connect(ui->deleteButton, &QPushButton::clicked, this, &MainWidget::removeButtonClicked);
-    connect(ui->clearRecentButton, &QPushButton::clicked, this, &MainWidget::OnClearRecentClicked);
-    connect(ui->btn_cancelAllUpload, &QPushButton::clicked, this,
-            &MainWidget::OnCancelAllUploadClicked);
-    connect(ui->btn_cancelAllDownload, &QPushButton::clicked, this,
-            &MainWidget::OnCancelAllDownloadClicked);
+    connect(ui->clearRecentButton, &QPushButton::clicked, transferActions,
+            &TransferActions::clearRecent);
     connect(ui->allCheckBox, &QCheckBox::stateChanged, this, &MainWidget::checkAllItem);
     connect(ui->navLabel, &QLabel::linkActivated, this, &MainWidget::OnNavLinkActivated);
     connect(ui->localDeviceButton, &QPushButton::clicked, this,
@@ -530,16 +536,20 @@ void MainWidget::restoreCurrentDevice()
 
 // ---- toolbar, transfers, settings page -----------------------------------------------------
 
-void MainWidget::OnAddOneTask(Task *task) {}
+void MainWidget::OnAddOneTask(Task *task)
+{
+    transferActions->OnAddOneTask(task);
+}
 
 void MainWidget::OnUpdateTaskInfo(Task *task)
 {
-    // The totals of both directions join with the task manager; until then there is nothing
-    // to sum, pause or cancel.
-    setTransferTotalsVisible(false, false);
+    transferActions->OnUpdateTaskInfo(task);
 }
 
-void MainWidget::OnTaskChanged(Task *task) {}
+void MainWidget::OnTaskChanged(Task *task)
+{
+    transferActions->OnTaskChanged(task);
+}
 
 void MainWidget::networkError(QNetworkReply::NetworkError code)
 {
@@ -548,9 +558,15 @@ void MainWidget::networkError(QNetworkReply::NetworkError code)
         MessageBox::showMessage(Error, text, this, false, 2000);
 }
 
-void MainWidget::downloadButtonClicked() {}
+void MainWidget::downloadButtonClicked()
+{
+    transferActions->download(currentFileList());
+}
 
-void MainWidget::uploadButtonClicked() {}
+void MainWidget::uploadButtonClicked()
+{
+    transferActions->upload();
+}
 
 void MainWidget::removeButtonClicked()
 {
@@ -575,51 +591,6 @@ void MainWidget::checkAllItem(int state)
 void MainWidget::SettingSavePathSelected(const QString &path)
 {
     saveSection->setChosen(path);
-}
-
-void MainWidget::OnClearRecentClicked()
-{
-    if (!canClearRecent())
-        return;
-    YesNoDialog dialog(tr("确认清空最近记录吗？"), this);
-    // clearItem() of the recent-files table joins with the table.
-    dialog.exec();
-}
-
-void MainWidget::OnCancelAllUploadClicked()
-{
-    if (!canCancelTransfers())
-        return;
-    YesNoDialog dialog(tr("确定要取消全部上传任务？"), this);
-    // deleteUnfinished() of the upload list joins with the transfer lists.
-    dialog.exec();
-}
-
-void MainWidget::OnCancelAllDownloadClicked()
-{
-    if (!canCancelTransfers())
-        return;
-    YesNoDialog dialog(tr("确定要取消全部下载任务？"), this);
-    // deleteUnfinished() of the download list joins with the transfer lists.
-    dialog.exec();
-}
-
-void MainWidget::updateActionButtons()
-{
-    ui->uploadButton->setEnabled(canUpload());
-    ui->clearRecentButton->setEnabled(canClearRecent());
-}
-
-void MainWidget::setTransferTotalsVisible(bool uploads, bool downloads)
-{
-    const QList<QWidget *> up{ui->label_TotalUpSpeed, ui->label_TotalUpProgress,
-                              ui->btn_PauseAllUpload, ui->btn_cancelAllUpload};
-    const QList<QWidget *> down{ui->label_totalDownSpeed, ui->label_totalDownProgress,
-                                ui->btn_pauseAllDownload, ui->btn_cancelAllDownload};
-    for (QWidget *w : up)
-        w->setVisible(uploads);
-    for (QWidget *w : down)
-        w->setVisible(downloads);
 }
 
 void MainWidget::OnNavLinkActivated(const QString &link)
@@ -670,6 +641,14 @@ void MainWidget::startDiscovery()
     widgets.downloadButton = ui->downloadButton;
     widgets.createDirButton = ui->createDirButton;
     fileActions = new FileActions(widgets, deviceHost, this);
+
+    FilePageKeys::Widgets keys;
+    keys.page = ui->cloud;
+    keys.pages = ui->fileStackedWidget;
+    keys.explorer = ui->fileListWidget;
+    keys.recent = ui->recentTableWidget;
+    keys.deleteButton = ui->deleteButton;
+    new FilePageKeys(keys, fileActions, this);
 }
 
 void MainWidget::createLoginDialog()
@@ -699,6 +678,34 @@ void MainWidget::rewriteSyncConfig(const QString &savePath)
     syncProcess->setSavePath(savePath);
 }
 
+void MainWidget::createTransferActions()
+{
+    TransferActions::Widgets widgets;
+    widgets.uploads = ui->uploadListWidget;
+    widgets.downloads = ui->downloadListWidget;
+    widgets.upSpeed = ui->label_TotalUpSpeed;
+    widgets.upProgress = ui->label_TotalUpProgress;
+    widgets.pauseAllUploads = ui->btn_PauseAllUpload;
+    widgets.cancelAllUploads = ui->btn_cancelAllUpload;
+    widgets.downSpeed = ui->label_totalDownSpeed;
+    widgets.downProgress = ui->label_totalDownProgress;
+    widgets.pauseAllDownloads = ui->btn_pauseAllDownload;
+    widgets.cancelAllDownloads = ui->btn_cancelAllDownload;
+    widgets.recent = ui->recentTableWidget;
+    widgets.uploadButton = ui->uploadButton;
+    widgets.taskButton = ui->taskButton;
+    widgets.dropArea = ui->cloud;
+    transferActions = new TransferActions(
+        widgets, taskManager, settingsStore, [this] { return currentDevice(); }, this);
+    ui->recentTableWidget->setToastParent(this);
+}
+
+void MainWidget::showDesktopNotification(const QString &title, const QString &text)
+{
+    if (trayIcon->isVisible() && QSystemTrayIcon::supportsMessages())
+        trayIcon->showMessage(title, text, windowIcon(), 3000);
+}
+
 void MainWidget::connectLaterParts()
 {
     connect(userMgr, &UserMgr::LoginFinish, this, &MainWidget::OnLoginFinish);
@@ -713,6 +720,20 @@ void MainWidget::connectLaterParts()
     connect(taskManager, &TaskManager::addOneTask, this, &MainWidget::OnAddOneTask);
     connect(taskManager, &TaskManager::UpdateProgress, this, &MainWidget::OnUpdateTaskInfo);
     connect(taskManager, &TaskManager::StateChanged, this, &MainWidget::OnTaskChanged);
+    connect(taskManager, &TaskManager::StateChanged, transferActions,
+            &TransferActions::OnTaskFinished);
+    connect(taskManager, &TaskManager::taskReset, transferActions, &TransferActions::OnTaskReset);
+    connect(transferActions, &TransferActions::uploadListRequested, this,
+            [this] { taskLeftButtonClicked(TaskPage::Upload); });
+    connect(transferActions, &TransferActions::notifyDesktop, this,
+            &MainWidget::showDesktopNotification);
+    connect(transferActions, &TransferActions::uploadedInto, this, [this](const QString &folder) {
+        // The folder shown gets the new file, unless the user is choosing in it.
+        Explorer *explorer = ui->fileListWidget;
+        if (explorer->total != -1 && explorer->selectedItems().isEmpty() &&
+            !explorer->isPageLoading() && FilePaths::decode(explorer->currentPath) == folder)
+            queryExplorer(explorer->currentPath);
+    });
     for (FileListWidget *list : std::initializer_list<FileListWidget *>{
              ui->fileListWidget, ui->picListWidget, ui->videoListWidget, ui->docListWidget}) {
         connect(list, &FileListWidget::downloadItem, this, &MainWidget::downloadButtonClicked);
@@ -720,31 +741,11 @@ void MainWidget::connectLaterParts()
     }
     connect(ui->createDirButton, &QPushButton::clicked, fileActions, &FileActions::createFolder);
     connect(fileActions, &FileActions::recentReloadRequested, this, &MainWidget::reloadRecentFiles);
-    // filled as the classes land: taskManager's taskReset and the finished-transfer toast, the
-    // transfer lists' deleteTask, pause-all
 }
 
 bool MainWidget::isSignedIn() const
 {
     return userMgr->IsLogin();
-}
-
-bool MainWidget::canUpload() const
-{
-    // true when the task manager and the device folder picker have landed
-    return false;
-}
-
-bool MainWidget::canClearRecent() const
-{
-    // true when the recent-files table has landed (clearItem())
-    return false;
-}
-
-bool MainWidget::canCancelTransfers() const
-{
-    // true when the transfer lists have landed (deleteUnfinished())
-    return false;
 }
 
 QWidget *MainWidget::loginDialogWidget() const
@@ -796,7 +797,7 @@ void MainWidget::startSyncPane()
 
 void MainWidget::reloadRecentFiles()
 {
-    // filled when the recent-files table lands: recentTableWidget->initItem()
+    ui->recentTableWidget->initItem();
 }
 
 int MainWidget::listTotal(QListWidget *list) const

@@ -20,6 +20,7 @@ class QSettings;
 class ResizeLabel;
 class SavePathSection;
 class SyncProcess;
+class TransferActions;
 class Task;
 class TaskManager;
 class UserMgr;
@@ -96,9 +97,6 @@ private:
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
     void OnQuitRequested();
     void OnCloseClicked();
-    void OnClearRecentClicked();
-    void OnCancelAllUploadClicked();
-    void OnCancelAllDownloadClicked();
     void OnNavLinkActivated(const QString &link);
     void restoreCurrentDevice();
     // No current device: nothing selected, "未知" at the bottom left.
@@ -107,8 +105,9 @@ private:
     // account may use it, i.e. when it answers on the LAN (the bound list decides when it has
     // loaded).
     void forgetDeviceOfOtherAccount();
-    void updateActionButtons();
-    void setTransferTotalsVisible(bool uploads, bool downloads);
+    void createTransferActions();
+    // A desktop notification through the tray icon, where there is one.
+    void showDesktopNotification(const QString &title, const QString &text);
 
     // Hooks for the parts that are built elsewhere; each is filled where its class lands.
     void openDatabase();
@@ -119,11 +118,6 @@ private:
     void rewriteSyncConfig(const QString &savePath);
     void connectLaterParts();
     bool isSignedIn() const;
-    // Whether the actions of the parts built elsewhere exist yet: until then their buttons are
-    // off instead of confirming and doing nothing.
-    bool canUpload() const;
-    bool canClearRecent() const;
-    bool canCancelTransfers() const;
     QWidget *loginDialogWidget() const;
     void readIdentity();
     void signOut();
@@ -142,6 +136,7 @@ private:
     FramelessDrag *drag = nullptr;
     WindowDeviceHost *deviceHost = nullptr;
     FileActions *fileActions = nullptr;
+    TransferActions *transferActions = nullptr;
     QButtonGroup *topGroup = nullptr;
     QButtonGroup *cloudLeftGroup = nullptr;
     QButtonGroup *taskLeftGroup = nullptr;
@@ -164,7 +159,6 @@ private:
     SyncProcess *syncProcess = nullptr;
     WebPanes *webPanes = nullptr;
     QLocalServer *localServer = nullptr;
-    QString lastSavePath;
     QLabel *versionLabel = nullptr;
     QMenu *trayMenu = nullptr;
     QMenu *userMenu = nullptr;
