@@ -45,6 +45,9 @@ QUuid addTask(int kind, int status = 0, const QString &local = "/l",
     return id;
 }
 
+const QString taskColumns = "id task_id device_id remote_path local_path bytes_completed "
+                            "bytes_total create_time status";
+
 const QString tricky = QString::fromUtf8("它's \"引号\" %1 %2 100% ''; DROP TABLE upload; --");
 
 } // namespace
@@ -74,28 +77,13 @@ private slots:
         QVERIFY(QFileInfo(file).isFile());
         QCOMPARE(QSqlDatabase::database().databaseName(),
                  QDir(home->path()).absolutePath() + "/kelvora/data.db");
-        // SQLite keeps the statement text without "IF NOT EXISTS" and the final ';'.
-        QCOMPARE(
-            column("select sql from sqlite_master where type='table' and "
-                   "name!='sqlite_sequence' order by rowid"),
-            QStringList(
-                {"CREATE TABLE download (id              INTEGER       PRIMARY KEY "
-                 "AUTOINCREMENT,task_id         CHAR(40)      NOT NULL,device_id       "
-                 "CHAR(36)      NOT NULL,remote_path     VARCHAR(255)  NOT NULL,local_path    "
-                 "  VARCHAR(255)  NOT NULL,bytes_completed INTEGER       NOT "
-                 "NULL,bytes_total     INTEGER       NOT NULL,create_time     DATETIME      "
-                 "NOT NULL,status          INTEGER       NOT NULL)",
-                 "CREATE TABLE upload (id              INTEGER       PRIMARY KEY "
-                 "AUTOINCREMENT,task_id         CHAR(40)     NOT NULL,device_id       "
-                 "CHAR(36)     NOT NULL,remote_path     VARCHAR(255) NOT NULL,local_path      "
-                 "VARCHAR(255) NOT NULL,bytes_completed INTEGER       NOT NULL,bytes_total     "
-                 "INTEGER       NOT NULL,create_time     DATETIME      NOT NULL,status          "
-                 "INTEGER       NOT NULL)",
-                 "CREATE TABLE login_history (login_name CHAR (255) PRIMARY KEY UNIQUE ON "
-                 "CONFLICT REPLACE NOT NULL, pw CHAR (255), autologinflag INTEGER, savepwflag "
-                 "INTEGER, time DATETIME )",
-                 "CREATE TABLE setting (id              INTEGER       PRIMARY KEY "
-                 "AUTOINCREMENT,savepath        CHAR(260)     NOT NULL )"}));
+        // The columns, in order, that files written by earlier versions hold.
+        QCOMPARE(column("select m.name || ': ' || (select group_concat(p.name, ' ') from "
+                        "pragma_table_info(m.name) p) from sqlite_master m where m.type='table' "
+                        "and m.name!='sqlite_sequence' order by m.rowid"),
+                 QStringList({"download: " + taskColumns, "upload: " + taskColumns,
+                              "login_history: login_name pw autologinflag savepwflag time",
+                              "setting: id savepath"}));
     }
 
     // The stored password's key ships with the program: only the user may read the file. An
