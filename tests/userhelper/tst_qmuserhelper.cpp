@@ -209,16 +209,12 @@ private slots:
         QCOMPARE(sink->QueryInterface(IID_IConnectionPoint, &out), E_NOINTERFACE);
         QVERIFY(!out);
         QCOMPARE(sink->QueryInterface(IID_IVantorUser, &out), E_NOINTERFACE);
-        QCOMPARE(qmuser_uninit(), 0);
-        QVERIFY(component.lines().contains("Sink.Release 0"));
-    }
-
-    void nullCallbacks()
-    {
-        QCOMPARE(initDefault(nullptr), 0);
+        // Without callbacks every event is taken and dropped.
         for (int event = 1; event <= 10; ++event)
             QCOMPARE(component.fire(event, event, 1), E_NOTIMPL);
         QVERIFY(events.isEmpty());
+        QCOMPARE(qmuser_uninit(), 0);
+        QVERIFY(component.lines().contains("Sink.Release 0"));
     }
 
     // Each slot in its place, on the component's thread, with the copied context.
