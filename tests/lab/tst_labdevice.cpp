@@ -1,8 +1,8 @@
 // One lab device and its relay, driven the way the client drives them, and the lab's fault
-// switches: what the client tests do not reach (uploads without overwrite, range edges, paths
-// that lead out, the relay's bound, switches set by configuration or command line). The switches
-// the client tests lean on (delay, cut, malformed, off line, pacing, ignored ranges) are checked
-// there, by the client's reaction to them.
+// switches: what the client tests do not reach (range edges, paths that lead out, the relay's
+// bound, switches set by configuration or command line). The switches the client tests lean on
+// (delay, cut, malformed, off line, pacing, ignored ranges) are checked there, by the client's
+// reaction to them.
 #include "labtest.h"
 
 #include <QDir>
@@ -12,12 +12,6 @@
 #include <QtTest>
 
 namespace {
-
-// As the client encodes a device path for a request: UTF-8, only "%" and "/" kept.
-QString encoded(const QString &path, const QByteArray &keep = "%/")
-{
-    return QString::fromLatin1(path.toUtf8().toPercentEncoding(keep));
-}
 
 QStringList names(const QJsonObject &reply, const char *list = "filelist", const char *key = "name")
 {
@@ -40,7 +34,6 @@ class TestLabDevice : public LabTest
 
 private slots:
     void initTestCase();
-    void uploadAsTheClientSendsIt();
     void rangeRequests_data();
     void rangeRequests();
     void traversalRefused();
@@ -71,41 +64,6 @@ private:
 void TestLabDevice::initTestCase()
 {
     QVERIFY2(lab_.startSample(), qPrintable(lab_.lastError()));
-}
-
-void TestLabDevice::uploadAsTheClientSendsIt()
-{
-    QByteArray content(300000, Qt::Uninitialized);
-    for (int i = 0; i < content.size(); ++i)
-        content[i] = static_cast<char>((unsigned(i) * 7919u) >> 3);
-    auto upload = [&](const QByteArray &data, const QString &opt) {
-        return http_
-            .post(base(port("mps")) +
-                      QStringLiteral("/upload.csp?x-qm-devid=%1&x-qm-pri=1&x-qm-port=%2"
-                                     "&uploadpath=/media/sda1/上传 目录&file=%3")
-                          .arg(kDevice)
-                          .arg(port("mps"))
-                          .arg(encoded(QStringLiteral("报告 #1 & 草稿.bin"), "")) +
-                      opt,
-                  uploadForm(data), kUploadHeaders)
-            .json();
-    };
-    QCOMPARE(upload(content, "&opt=overwrite").value("rtn").toInt(), 0);
-    const QString target = hostPath(QStringLiteral("sda1/上传 目录/报告 #1 & 草稿.bin"));
-    auto stored = [&target] {
-        QFile f(target);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
-    QCOMPARE(stored(), content);
-    // Without overwrite the old file stays and the new one gets a number.
-    QCOMPARE(upload("second", QString()).value("path").toString(),
-             QStringLiteral("/media/sda1/上传 目录/报告 #1 & 草稿 (1).bin"));
-    QCOMPARE(stored(), content);
-    QCOMPARE(upload("third", "&opt=overwrite").value("rtn").toInt(), 0);
-    QCOMPARE(stored(), QByteArray("third"));
-    // No temporary file is left behind.
-    QCOMPARE(QDir(QFileInfo(target).absolutePath()).entryList(QDir::Files | QDir::Hidden).size(),
-             2);
 }
 
 void TestLabDevice::rangeRequests_data()
