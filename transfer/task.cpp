@@ -300,9 +300,16 @@ void Task::OnReplyMetaDataChanged()
         return;
     headersSeen = true;
     if (code == 206) {
-        const TransferUrls::ContentRange range =
-            TransferUrls::parseContentRange(reply->rawHeader("Content-Range"));
-        if (range.first >= 0 && range.first != startBytes) {
+        const QByteArray header = reply->rawHeader("Content-Range");
+        const TransferUrls::ContentRange range = TransferUrls::parseContentRange(header);
+        // A part whose place in the file is unknown or elsewhere must not be appended.
+        if (!range.hasRange()) {
+            fail(QStringLiteral("the device sent a part without a usable range: ") +
+                     QString::fromLatin1(header.left(100)),
+                 tr("设备发来的数据与请求不符"));
+            return;
+        }
+        if (range.first != startBytes) {
             fail(QStringLiteral("the device sent bytes from %1, asked from %2")
                      .arg(range.first)
                      .arg(startBytes),

@@ -27,23 +27,51 @@ QByteArray TransferUrls::rangeHeader(qint64 from)
     return "bytes=" + QByteArray::number(from) + '-';
 }
 
+namespace {
+
+// A decimal number of digits only (no sign, no blanks) that fits 63 bits; -1 otherwise.
+qint64 parseDigits(const QByteArray &text)
+{
+    if (text.isEmpty() || text.size() > 19)
+        return -1;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+    }
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    return ok ? value : -1;
+}
+
+} // namespace
+
 TransferUrls::ContentRange TransferUrls::parseContentRange(const QByteArray &value)
 {
-    ContentRange range;
+    const ContentRange none;
     const QByteArray text = value.trimmed();
-    const int slash = text.lastIndexOf('/');
-    if (slash <= 0)
-        return range;
-    bool ok = false;
-    const qint64 total = text.mid(slash + 1).trimmed().toLongLong(&ok);
-    if (ok && total >= 0)
-        range.total = total;
     const int space = text.indexOf(' ');
-    const int dash = text.indexOf('-', space + 1);
-    if (space > 0 && dash > space && dash < slash) {
-        const qint64 first = text.mid(space + 1, dash - space - 1).trimmed().toLongLong(&ok);
-        if (ok && first >= 0)
-            range.first = first;
+    if (space < 0 || text.left(space).toLower() != "bytes")
+        return none;
+    const QByteArray spec = text.mid(space + 1).trimmed();
+    const int slash = spec.indexOf('/');
+    if (slash < 0)
+        return none;
+    const QByteArray range = spec.left(slash), size = spec.mid(slash + 1);
+    ContentRange parsed;
+    if (size != "*") {
+        parsed.total = parseDigits(size);
+        if (parsed.total < 0)
+            return none;
     }
-    return range;
+    if (range == "*")
+        return parsed.total >= 0 ? parsed : none;
+    const int dash = range.indexOf('-');
+    if (dash < 0)
+        return none;
+    parsed.first = parseDigits(range.left(dash));
+    parsed.last = parseDigits(range.mid(dash + 1));
+    if (parsed.first < 0 || parsed.last < parsed.first ||
+        (parsed.total >= 0 && parsed.last >= parsed.total))
+        return none;
+    return parsed;
 }

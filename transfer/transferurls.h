@@ -23,11 +23,16 @@ public:
     // "bytes=N-"
     static QByteArray rangeHeader(qint64 from);
 
-    // Parsed "Content-Range: bytes first-last/total"; -1 for a part that is missing or "*".
+    // Parsed "Content-Range: bytes first-last/total" or "bytes */total"; -1 for a part that
+    // is "*". A value of any other form, or whose range is not first <= last < total, gives
+    // -1 everywhere: such a header says nothing about where the body's bytes belong.
     struct ContentRange
     {
         qint64 first = -1;
+        qint64 last = -1;
         qint64 total = -1;
+
+        bool hasRange() const { return first >= 0; }
     };
     static ContentRange parseContentRange(const QByteArray &value);
 

@@ -7,6 +7,8 @@
 #include "transfer/taskmanager.h"
 
 #include <QJsonArray>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -50,6 +52,8 @@ private slots:
     void queueOrderPauseAndResume();
     void endings_data();
     void endings();
+    void misplacedParts_data();
+    void misplacedParts();
     void renameClash();
     void writeFailures_data();
     void writeFailures();
@@ -218,6 +222,48 @@ void TestTransferLab::endings()
     QCOMPARE(t->bytesTotal(), kSize);
     QCOMPARE(sha256(t->localPath()), sha256(sourcePath));
     QVERIFY(!QFileInfo::exists(t->tempPath()));
+}
+
+void TestTransferLab::misplacedParts_data()
+{
+    QTest::addColumn<QByteArray>("contentRange");
+    QTest::addColumn<int>("status");
+    QTest::newRow("in place") << QByteArray("bytes 1000-1009/1010") << int(Task::Complete);
+    QTest::newRow("no range") << QByteArray() << int(Task::Failed);
+    QTest::newRow("from elsewhere") << QByteArray("bytes 0-9/1010") << int(Task::Failed);
+    QTest::newRow("past its total") << QByteArray("bytes 1000-1009/500") << int(Task::Failed);
+    QTest::newRow("not a range") << QByteArray("bytes 1000-/1010") << int(Task::Failed);
+}
+
+// A device that answers a resume with a part it does not place right: nothing is appended.
+void TestTransferLab::misplacedParts()
+{
+    QFETCH(QByteArray, contentRange);
+    QFETCH(int, status);
+    QTcpServer device;
+    QVERIFY(device.listen(QHostAddress::LocalHost));
+    connect(&device, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket *s = device.nextPendingConnection();
+        connect(s, &QTcpSocket::readyRead, s, [s, contentRange] {
+            if (!s->readAll().contains("\r\n\r\n"))
+                return;
+            s->write("HTTP/1.1 206 Partial Content\r\nContent-Length: 10\r\n" +
+                     (contentRange.isEmpty() ? QByteArray()
+                                             : "Content-Range: " + contentRange + "\r\n") +
+                     "Connection: close\r\n\r\n0123456789");
+            s->disconnectFromHost();
+        });
+    });
+    current.intraip = QStringLiteral("127.0.0.1");
+    current.http_port = device.serverPort();
+    const QByteArray part(1000, 'p');
+    QVERIFY(writeFile(dir->path() + "/m.bin.vbxdl", part));
+    Task *t = manager->createTask(kDev1, Task::Download, "/media/sda1/m.bin",
+                                  dir->path() + "/m.bin", 1010);
+    QVERIFY(waitEnded(t));
+    QCOMPARE(t->status(), status);
+    QCOMPARE(readFile(status == Task::Complete ? t->localPath() : t->tempPath()),
+             status == Task::Complete ? part + "0123456789" : part);
 }
 
 void TestTransferLab::renameClash()

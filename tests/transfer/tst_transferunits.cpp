@@ -119,15 +119,30 @@ void TestTransferUnits::contentRange_data()
 {
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<qint64>("first");
+    QTest::addColumn<qint64>("last");
     QTest::addColumn<qint64>("total");
-    QTest::newRow("plain") << QByteArray("bytes 1000-4999/5000") << 1000ll << 5000ll;
-    QTest::newRow("big") << QByteArray("bytes 0-1/8589934592") << 0ll << 8589934592ll;
-    QTest::newRow("unknown total") << QByteArray("bytes 5-9/*") << 5ll << -1ll;
-    QTest::newRow("unsatisfied") << QByteArray("bytes */77") << -1ll << 77ll;
-    QTest::newRow("slash first") << QByteArray("/5000") << -1ll << -1ll;
-    QTest::newRow("no slash") << QByteArray("bytes 0-9") << -1ll << -1ll;
-    QTest::newRow("garbage") << QByteArray("bytes a-b/c") << -1ll << -1ll;
-    QTest::newRow("negative") << QByteArray("bytes 0-9/-5") << 0ll << -1ll;
+    const auto row = [](const char *name, const char *value, qint64 first, qint64 last,
+                        qint64 total) {
+        QTest::newRow(name) << QByteArray(value) << first << last << total;
+    };
+    row("plain", "bytes 1000-4999/5000", 1000, 4999, 5000);
+    row("big", "bytes 0-1/8589934592", 0, 1, 8589934592);
+    row("unit in capitals, blanks around", " Bytes  7-7/8 ", 7, 7, 8);
+    row("unknown total", "bytes 5-9/*", 5, 9, -1);
+    row("unsatisfied", "bytes */77", -1, -1, 77);
+    // Refused whole: no part of such a value may place bytes in the file.
+    row("last at the total", "bytes 0-5000/5000", -1, -1, -1);
+    row("reversed", "bytes 9-5/100", -1, -1, -1);
+    row("first past a small total", "bytes 1000-4999/500", -1, -1, -1);
+    row("slash first", "/5000", -1, -1, -1);
+    row("no slash", "bytes 0-9", -1, -1, -1);
+    row("no unit", "0-9/10", -1, -1, -1);
+    row("other unit", "items 0-9/10", -1, -1, -1);
+    row("garbage", "bytes a-b/c", -1, -1, -1);
+    row("negative total", "bytes 0-9/-5", -1, -1, -1);
+    row("signed first", "bytes +0-9/10", -1, -1, -1);
+    row("past 63 bits", "bytes 0-9/9223372036854775808", -1, -1, -1);
+    row("nothing known", "bytes */*", -1, -1, -1);
 }
 
 void TestTransferUnits::contentRange()
@@ -135,6 +150,7 @@ void TestTransferUnits::contentRange()
     QFETCH(QByteArray, value);
     const TransferUrls::ContentRange r = TransferUrls::parseContentRange(value);
     QTEST(r.first, "first");
+    QTEST(r.last, "last");
     QTEST(r.total, "total");
 }
 
