@@ -2,6 +2,7 @@
 
 #include "componentmodule.h"
 #include "flatjson.h"
+#include "signinreply.h"
 
 #include <httplib.h>
 
@@ -18,7 +19,6 @@ namespace {
 const int kWaitTimeoutMs = 3000;
 const int kLogoutTimeoutSeconds = 2;
 const int32_t kNetworkError = 1;
-const int32_t kServerError = 8;
 const int kEventLoginFinish = 1;
 const int kEventKickOut = 4;
 const int kEventLoginOverTime = 7;
@@ -148,21 +148,17 @@ void AccountSession::Shared::signIn(const Job &job)
     track(nullptr);
 
     bool timedOut = false;
-    int32_t code = kServerError;
-    std::map<std::string, std::string> fields;
+    SignInReply answer;
     if (!reply) {
         // A transport failure after the whole budget means nobody answered in time.
         timedOut = elapsed >= std::chrono::milliseconds(kLoginTimeoutSeconds * 1000 - 500);
-        code = kNetworkError;
+        answer.code = kNetworkError;
     } else if (reply->status != 200) {
-        code = kNetworkError;
-    } else if (FlatJson::Parse(reply->body, &fields) && fields.count("code")) {
-        char *end = nullptr;
-        long value = std::strtol(fields["code"].c_str(), &end, 10);
-        code = end && *end == '\0' ? int32_t(value) : kServerError;
-        if (code == 0 && fields["sessionid"].empty())
-            code = kServerError;
+        answer.code = kNetworkError;
+    } else {
+        answer = SignInReply::Read(reply->body);
     }
+    const int32_t code = answer.code;
 
     std::string orphan;
     {
@@ -170,14 +166,9 @@ void AccountSession::Shared::signIn(const Job &job)
         if (quit || job.ticket != loginTicket) {
             // Stopped, signed out or signed in again meanwhile: this result is nobody's.
             if (code == 0 && !timedOut)
-                orphan = fields["sessionid"];
+                orphan = answer.identity.sessionId;
         } else if (code == 0 && !timedOut) {
-            identity.sessionId = fields["sessionid"];
-            identity.userId = std::strtoull(fields["userid"].c_str(), nullptr, 10);
-            identity.userName = fields["username"];
-            identity.nickName = fields["nickname"];
-            identity.jumpKey = fields["jumpkey"];
-            identity.imageUrl = fields["imageurl"];
+            identity = answer.identity;
             signedIn = true;
             ++generation;
         }
