@@ -24,6 +24,8 @@ void fuzzQueryDir(const QByteArray &input);
 void fuzzFileList(const QByteArray &input);
 void fuzzDelFileEx(const QByteArray &input);
 void fuzzRealVideo(const QByteArray &input);
+void fuzzContentRange(const QByteArray &input);
+void fuzzSignInReply(const QByteArray &input);
 
 // An invariant of the code under test; a failed one stops the fuzzer with the input in hand.
 #define FUZZ_CHECK(condition)                                                                      \

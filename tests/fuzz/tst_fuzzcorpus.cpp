@@ -30,6 +30,8 @@ private slots:
         add("filelist", fuzzFileList);
         add("delfileex", fuzzDelFileEx);
         add("realvideo", fuzzRealVideo);
+        add("contentrange", fuzzContentRange);
+        add("signinreply", fuzzSignInReply);
     }
     void replay()
     {
