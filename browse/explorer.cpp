@@ -69,8 +69,7 @@ void Explorer::loadDirFinished(QNetworkReply *reply, int count)
                 currentPath = FilePaths::encode(listing.path);
             if (rootPath.isEmpty())
                 rootPath = currentPath;
-            for (const FileEntry &entry : listing.entries)
-                addTile(entry, true);
+            addEntries(listing.entries);
             // A further page with nothing on it: the device has no more to give.
             if (before > 0 && listing.entries.isEmpty())
                 total = this->count();
@@ -82,14 +81,14 @@ void Explorer::loadDirFinished(QNetworkReply *reply, int count)
     emit loadFinished(result);
 }
 
-void Explorer::addTile(const FileEntry &entry, bool thumbnail)
+QWidget *Explorer::createEntryWidget(QListWidgetItem *item)
 {
-    QListWidgetItem *item = addEntry(entry);
     auto *tile = new FileItemIcon(this);
     tile->listItem = item;
-    tile->loadThumbnail = thumbnail;
-    setupTile(tile, entry);
-    setEntryWidget(item, tile);
+    // Folders fetch nothing; every file that can have a thumbnail gets one.
+    tile->loadThumbnail = true;
+    setupTile(tile, entryOf(item));
+    return tile;
 }
 
 void Explorer::setupTile(FileItemIcon *tile, const FileEntry &entry)
@@ -153,7 +152,7 @@ void Explorer::mkDir()
     entry.kind = FolderKind;
     entry.path = FilePaths::decode(dirpath);
     entry.time = QDateTime::currentDateTime();
-    addTile(entry, false);
+    addEntry(entry);
 
     DeviceItem *device = currentDevice();
     if (!device)

@@ -45,10 +45,10 @@ public slots:
 
 protected:
     void loadPage(int start, int count) override;
+    QWidget *createEntryWidget(QListWidgetItem *item) override;
 
 private:
     void loadDirFinished(QNetworkReply *reply, int count);
-    void addTile(const FileEntry &entry, bool thumbnail);
     void setupTile(FileItemIcon *tile, const FileEntry &entry);
     void stepPicture(int step);
     bool isPicture(int row) const;

@@ -15,19 +15,18 @@
 #include <QNetworkReply>
 #include <QScrollBar>
 #include <QSet>
+#include <QTimer>
 
 namespace {
 
-// Detaches an item widget from its entry before it goes, so nothing it still does (a
-// thumbnail arriving) reaches a removed item.
+// Detaches an item widget from its entry, so nothing it still does (a thumbnail arriving)
+// reaches the entry once the widget is on its way out.
 void detach(QWidget *widget)
 {
     if (auto *tile = qobject_cast<FileItemIcon *>(widget))
         tile->listItem = nullptr;
     else if (auto *row = qobject_cast<FileItemList *>(widget))
         row->listItem = nullptr;
-    if (widget)
-        widget->deleteLater();
 }
 
 } // namespace
@@ -53,6 +52,8 @@ FileListWidget::FileListWidget(QWidget *parent) : QListWidget(parent)
     connect(this, &QListWidget::itemSelectionChanged, this, &FileListWidget::selectChanged);
     connect(downloadAction, &QAction::triggered, this, &FileListWidget::downloadItem);
     connect(deleteAction, &QAction::triggered, this, &FileListWidget::removeItem);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &FileListWidget::scheduleWidgetUpdate);
 }
 
 FileListWidget::~FileListWidget()
@@ -73,8 +74,10 @@ void FileListWidget::clearEntries()
 {
     pendingReply.abort();
     pendingDevice.clear();
-    for (int row = 0; row < count(); ++row)
-        detach(itemWidget(item(row)));
+    // The view deletes the widgets with their rows.
+    for (QListWidgetItem *entry : qAsConst(withWidget))
+        detach(itemWidget(entry));
+    withWidget.clear();
     clear();
 }
 
@@ -96,7 +99,8 @@ void FileListWidget::resetForDevice()
     total = -1;
     loadingMovie->stop();
     loadingLabel->hide();
-    setStyleSheet(normalStyleSheet);
+    if (styleSheet() != normalStyleSheet)
+        setStyleSheet(normalStyleSheet);
 }
 
 QListWidgetItem *FileListWidget::addEntry(const FileEntry &entry)
@@ -106,7 +110,30 @@ QListWidgetItem *FileListWidget::addEntry(const FileEntry &entry)
     item->setData(PathRole, entry.path);
     item->setData(SizeRole, entry.size);
     item->setData(TimeRole, entry.time);
+    item->setSizeHint(entrySize());
+    scheduleWidgetUpdate();
     return item;
+}
+
+void FileListWidget::addEntries(const FileEntries &entries)
+{
+    if (entries.isEmpty())
+        return;
+    // With item widgets present the view lays all rows out again after every single insertion
+    // (placing its widgets asks where each row is): for a page of 50 in a list of 10,000 that
+    // is half a million cells. It is told once, with the page's whole range.
+    const int first = count();
+    addingEntries = true;
+    for (const FileEntry &entry : entries)
+        addEntry(entry);
+    addingEntries = false;
+    QListWidget::rowsInserted(QModelIndex(), first, count() - 1);
+}
+
+void FileListWidget::rowsInserted(const QModelIndex &parent, int start, int end)
+{
+    if (!addingEntries)
+        QListWidget::rowsInserted(parent, start, end);
 }
 
 FileEntry FileListWidget::entryOf(const QListWidgetItem *item)
@@ -121,10 +148,97 @@ FileEntry FileListWidget::entryOf(const QListWidgetItem *item)
     return entry;
 }
 
-void FileListWidget::setEntryWidget(QListWidgetItem *item, QWidget *widget)
+QWidget *FileListWidget::entryWidget(QListWidgetItem *item)
 {
-    item->setSizeHint(widget->size());
+    if (!item || item->listWidget() != this)
+        return nullptr;
+    if (QWidget *widget = itemWidget(item))
+        return widget;
+    QWidget *widget = createEntryWidget(item);
+    if (auto *tile = qobject_cast<FileItemIcon *>(widget))
+        tile->setSelected(item->isSelected());
     setItemWidget(item, widget);
+    withWidget.insert(item);
+    return widget;
+}
+
+QPixmap FileListWidget::iconOf(QListWidgetItem *item)
+{
+    QLabel *icon = nullptr;
+    QWidget *widget = entryWidget(item);
+    if (auto *tile = qobject_cast<FileItemIcon *>(widget))
+        icon = tile->iconLabel();
+    else if (auto *row = qobject_cast<FileItemList *>(widget))
+        icon = row->iconLabel();
+    return icon ? icon->pixmap(Qt::ReturnByValue) : QPixmap();
+}
+
+void FileListWidget::removeEntryAt(int row)
+{
+    QListWidgetItem *entry = item(row);
+    if (!entry)
+        return;
+    if (withWidget.remove(entry))
+        detach(itemWidget(entry));
+    delete takeItem(row);
+}
+
+void FileListWidget::dropEntryWidget(QListWidgetItem *item)
+{
+    detach(itemWidget(item));
+    // Replaced by nothing, the view deletes the widget.
+    removeItemWidget(item);
+    withWidget.remove(item);
+}
+
+void FileListWidget::scheduleWidgetUpdate()
+{
+    if (widgetUpdatePending)
+        return;
+    widgetUpdatePending = true;
+    QTimer::singleShot(0, this, [this] {
+        widgetUpdatePending = false;
+        updateEntryWidgets();
+    });
+}
+
+void FileListWidget::updateGeometries()
+{
+    QListWidget::updateGeometries();
+    scheduleWidgetUpdate();
+}
+
+int FileListWidget::firstRowBelow(int y)
+{
+    int low = 0, high = count();
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        if (visualItemRect(item(mid)).bottom() < y)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return low;
+}
+
+void FileListWidget::updateEntryWidgets()
+{
+    const int screen = qMax(1, viewport()->height());
+    // Made within one screen of the view, kept within two: a short scroll back makes nothing.
+    const int makeTop = -screen, makeBottom = 2 * screen;
+    const int keepTop = -2 * screen, keepBottom = 3 * screen;
+    for (QListWidgetItem *entry : QSet<QListWidgetItem *>(withWidget)) {
+        const QRect cell = visualItemRect(entry);
+        if (cell.bottom() < keepTop || cell.top() > keepBottom)
+            dropEntryWidget(entry);
+    }
+    for (int row = firstRowBelow(makeTop); row < count(); ++row) {
+        QListWidgetItem *entry = item(row);
+        if (visualItemRect(entry).top() > makeBottom)
+            break;
+        if (!entry->isHidden())
+            entryWidget(entry);
+    }
 }
 
 ImageViewer *FileListWidget::createViewer(std::function<void(int step)> step)
@@ -143,8 +257,7 @@ void FileListWidget::showInViewer(ImageViewer *viewer, int row)
     QListWidgetItem *entryItem = item(row);
     if (!viewer || !entryItem)
         return;
-    const auto *tile = qobject_cast<FileItemIcon *>(itemWidget(entryItem));
-    const QPixmap preview = tile ? tile->iconLabel()->pixmap(Qt::ReturnByValue) : QPixmap();
+    const QPixmap preview = iconOf(entryItem);
     const FileEntry entry = entryOf(entryItem);
     viewer->showImage(preview.isNull() ? nullptr : &preview, FilePaths::encode(entry.path),
                       entry.size);
@@ -155,6 +268,7 @@ void FileListWidget::stepTo(ImageViewer *viewer, int row)
     if (row < 0 || row >= count())
         return;
     setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+    scrollToItem(item(row));
     showInViewer(viewer, row);
 }
 
@@ -195,25 +309,23 @@ void FileListWidget::loaded(bool noError)
 {
     loadingMovie->stop();
     loadingLabel->hide();
+    QString sheet = normalStyleSheet;
     if (!noError)
-        setStyleSheet(QStringLiteral("background-image:url(:/image/error.png);background-repeat:"
-                                     "none;background-position:center;"));
+        sheet = QStringLiteral("background-image:url(:/image/error.png);background-repeat:none;"
+                               "background-position:center;");
     else if (count() == 0)
-        setStyleSheet(QStringLiteral("background-image:url(:/image/empty.png);background-repeat:"
-                                     "none;background-position:center;"));
-    else
-        setStyleSheet(normalStyleSheet);
+        sheet = QStringLiteral("background-image:url(:/image/empty.png);background-repeat:none;"
+                               "background-position:center;");
+    // Setting a style sheet polishes the list and every tile again, even when it is the same.
+    if (styleSheet() != sheet)
+        setStyleSheet(sheet);
 }
 
 void FileListWidget::selectChanged()
 {
-    for (int row = 0; row < count(); ++row) {
-        if (auto *tile = qobject_cast<FileItemIcon *>(itemWidget(item(row))))
-            tile->setSelected(false);
-    }
-    for (QListWidgetItem *selected : selectedItems()) {
-        if (auto *tile = qobject_cast<FileItemIcon *>(itemWidget(selected)))
-            tile->setSelected(true);
+    for (QListWidgetItem *entry : qAsConst(withWidget)) {
+        if (auto *tile = qobject_cast<FileItemIcon *>(itemWidget(entry)))
+            tile->setSelected(entry->isSelected());
     }
 }
 
@@ -254,8 +366,7 @@ void FileListWidget::removeSelected()
                 int taken = 0;
                 for (int row = count() - 1; row >= 0; --row) {
                     if (removed.contains(item(row)->data(PathRole).toString())) {
-                        detach(itemWidget(item(row)));
-                        delete takeItem(row);
+                        removeEntryAt(row);
                         ++taken;
                     }
                 }

@@ -9,6 +9,7 @@
 
 #include <QListWidget>
 #include <QPointer>
+#include <QSet>
 #include <functional>
 
 class DeviceItem;
@@ -22,6 +23,11 @@ class QMovie;
 // scroll to the bottom), with a loading animation, empty and error backgrounds, a context menu
 // (download, delete) and deletion of the selected entries on the device. Subclasses send their
 // own page request in loadPage() through requestPage() and turn the reply into entries.
+//
+// Entries are plain items; their tiles or rows (item widgets) exist only for the entries in and
+// near the view, made as they scroll in and dropped as they scroll far out, so a listing of
+// 10,000 entries costs no more to page, scroll or lay out than one screenful, and thumbnails
+// are fetched for what is seen.
 //
 // One page request is pending at a time. It is kept in a ReplyHolder, not under a lock: all of
 // this runs on the GUI thread, and a non-recursive lock around the reply would deadlock when a
@@ -60,9 +66,17 @@ public:
     virtual void resetForDevice();
     bool isPageLoading() const { return pendingReply.isPending(); }
 
-    // An entry at the end of the list (item type 1000, its data under the file roles).
+    // An entry at the end of the list (item type 1000, its data under the file roles); its
+    // widget follows when it comes into view.
     QListWidgetItem *addEntry(const FileEntry &entry);
+    // A page of entries at the end, laid out once for all of them.
+    void addEntries(const FileEntries &entries);
     static FileEntry entryOf(const QListWidgetItem *item);
+    // The entry's widget, made now if it has none (for a row about to be shown or read).
+    QWidget *entryWidget(QListWidgetItem *item);
+    // The picture an entry shows: its tile's or row's icon, else the icon its widget would
+    // start with. Never null for an entry of this list.
+    QPixmap iconOf(QListWidgetItem *item);
     // Tiles of this list show a poster placeholder instead of the file-type icon.
     virtual bool showsPosters() const { return false; }
 
@@ -87,8 +101,12 @@ protected:
     // was sent to only, and after it the reply is released. A page still pending is aborted.
     void requestPage(QNetworkReply *reply, const DeviceItem *device,
                      std::function<void(QNetworkReply *reply)> handler);
-    // The tile or row widget of an entry's item, once it has one.
-    void setEntryWidget(QListWidgetItem *item, QWidget *widget);
+    // Takes an entry out of the list and deletes it with its widget.
+    void removeEntryAt(int row);
+    // A new tile or row for an entry, set up from it; the list owns and places it.
+    virtual QWidget *createEntryWidget(QListWidgetItem *item) = 0;
+    // The size of every entry's cell.
+    virtual QSize entrySize() const { return QSize(128, 114); }
     // A picture viewer for this list: its previous / next reach step (-1 / +1), its download
     // and delete buttons this list's downloadItem() / removeItem().
     ImageViewer *createViewer(std::function<void(int step)> step);
@@ -100,10 +118,23 @@ protected:
 
     void resizeEvent(QResizeEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void updateGeometries() override;
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
 
 private:
     void startLoadingAnimation();
+    void scheduleWidgetUpdate();
+    // Makes the widgets of the entries within a screen of the view, drops those further out.
+    void updateEntryWidgets();
+    void dropEntryWidget(QListWidgetItem *item);
+    // The first row whose cell reaches below y (rows run in the order they are laid out).
+    int firstRowBelow(int y);
 
+    // Entries that have a widget now.
+    QSet<QListWidgetItem *> withWidget;
+    bool widgetUpdatePending = false;
+    // Rows go in one by one; the view hears of them once, when the page is in.
+    bool addingEntries = false;
     ReplyHolder pendingReply;
     QString pendingDevice;
     QPointer<DeviceHost> deviceHost;

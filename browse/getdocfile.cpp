@@ -32,13 +32,7 @@ void GetDocFile::loadDocFinished(QNetworkReply *reply, int count)
         if (listing.ok()) {
             const int before = this->count();
             total = listing.total;
-            for (const FileEntry &entry : listing.entries) {
-                QListWidgetItem *item = addEntry(entry);
-                auto *row = new FileItemList(this);
-                row->listItem = item;
-                row->setupFromItem();
-                setEntryWidget(item, row);
-            }
+            addEntries(listing.entries);
             if (before > 0 && listing.entries.isEmpty())
                 total = this->count();
             result = true;
@@ -48,4 +42,12 @@ void GetDocFile::loadDocFinished(QNetworkReply *reply, int count)
         }
     }
     emit loadFinished(result);
+}
+
+QWidget *GetDocFile::createEntryWidget(QListWidgetItem *item)
+{
+    auto *row = new FileItemList(this);
+    row->listItem = item;
+    row->setupFromItem();
+    return row;
 }

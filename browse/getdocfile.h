@@ -16,6 +16,8 @@ public:
 
 protected:
     void loadPage(int start, int count) override;
+    QWidget *createEntryWidget(QListWidgetItem *item) override;
+    QSize entrySize() const override { return QSize(200, 48); }
 
 private:
     void loadDocFinished(QNetworkReply *reply, int count);

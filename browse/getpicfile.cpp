@@ -35,14 +35,7 @@ void GetPicFile::loadImageFinished(QNetworkReply *reply, int count)
         if (listing.ok()) {
             const int before = this->count();
             total = listing.total;
-            for (const FileEntry &entry : listing.entries) {
-                QListWidgetItem *item = addEntry(entry);
-                auto *tile = new FileItemIcon(this);
-                tile->listItem = item;
-                tile->loadThumbnail = true;
-                tile->setupFromItem();
-                setEntryWidget(item, tile);
-            }
+            addEntries(listing.entries);
             if (before > 0 && listing.entries.isEmpty())
                 total = this->count();
             result = true;
@@ -52,6 +45,15 @@ void GetPicFile::loadImageFinished(QNetworkReply *reply, int count)
         }
     }
     emit loadFinished(result);
+}
+
+QWidget *GetPicFile::createEntryWidget(QListWidgetItem *item)
+{
+    auto *tile = new FileItemIcon(this);
+    tile->listItem = item;
+    tile->loadThumbnail = true;
+    tile->setupFromItem();
+    return tile;
 }
 
 void GetPicFile::picDoubleClicked(QListWidgetItem *item)

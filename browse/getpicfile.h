@@ -23,6 +23,7 @@ public slots:
 
 protected:
     void loadPage(int start, int count) override;
+    QWidget *createEntryWidget(QListWidgetItem *item) override;
 
 private:
     void loadImageFinished(QNetworkReply *reply, int count);

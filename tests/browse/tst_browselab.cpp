@@ -45,7 +45,10 @@ QStringList names(const QListWidget *list)
 {
     QStringList result;
     for (int row = 0; row < list->count(); ++row) {
-        QWidget *widget = list->itemWidget(list->item(row));
+        // File lists make their widgets as entries come into view: here, on demand.
+        auto *files = qobject_cast<FileListWidget *>(const_cast<QListWidget *>(list));
+        QWidget *widget =
+            files ? files->entryWidget(list->item(row)) : list->itemWidget(list->item(row));
         if (auto *tile = qobject_cast<FileItemIcon *>(widget))
             result << tile->textLabel()->text();
         else if (widget)
@@ -362,7 +365,7 @@ void TestBrowseLab::thumbnailsCachedAfterFirstVisit()
                            "%E6%95%85%E5%AE%AB%2Ejpg.png";
     QVERIFY2(QFileInfo(cached).isFile(), qPrintable(cached));
     const QImage stored(cached);
-    auto *tile = qobject_cast<FileItemIcon *>(explorer->itemWidget(explorer->item(0)));
+    auto *tile = qobject_cast<FileItemIcon *>(explorer->entryWidget(explorer->item(0)));
     // Thumbnails wider than the icon are scaled to its width.
     QCOMPARE(stored.width(), tile->iconLabel()->width());
     QCOMPARE(
@@ -374,7 +377,7 @@ void TestBrowseLab::thumbnailsCachedAfterFirstVisit()
     explorer->queryDir(FilePaths::encode(folder));
     QVERIFY(waitLoad(explorer));
     settleThumbnails(explorer);
-    tile = qobject_cast<FileItemIcon *>(explorer->itemWidget(explorer->item(1)));
+    tile = qobject_cast<FileItemIcon *>(explorer->entryWidget(explorer->item(1)));
     QCOMPARE(tile->iconLabel()->pixmap(Qt::ReturnByValue).width(), tile->iconLabel()->width());
     QTest::qWait(200);
     QCOMPARE(logged(mark, {"opt=getfiledata"}), 0);
@@ -452,7 +455,7 @@ void TestBrowseLab::documentRows()
              qPrintable(QString("%1 of %2").arg(documents->count()).arg(documents->total)));
     bool sawPdf = false;
     for (int row = 0; row < documents->count(); ++row) {
-        auto *line = qobject_cast<FileItemList *>(documents->itemWidget(documents->item(row)));
+        auto *line = qobject_cast<FileItemList *>(documents->entryWidget(documents->item(row)));
         QVERIFY(line);
         const QString name = line->findChild<QLabel *>("textLabel")->text();
         if (name != "说明书.pdf")

@@ -112,6 +112,7 @@ private slots:
     void hostileNamesStayInTheCache();
     void tilesRowsAndMarks();
     void reloadFromInsideTheHandler();
+    void widgetsOnlyNearTheView();
 
 private:
     DeviceItem *device(QWidget *parent, const QString &id)
@@ -143,31 +144,27 @@ void TestBrowseWidgets::hostileNamesStayInTheCache()
         QWidget window;
         device(&window, id);
         auto *explorer = new Explorer(&window);
+        explorer->resize(600, 400);
         explorer->setHost(&host);
         window.show();
         QSignalSpy loaded(explorer, &FileListWidget::loadFinished);
         explorer->queryDir("");
         QVERIFY(loaded.wait(waitMs));
         QCOMPARE(explorer->count(), 6);
-        auto loading = [explorer] {
-            const QList<FileItemIcon *> tiles = explorer->findChildren<FileItemIcon *>();
-            return std::any_of(tiles.begin(), tiles.end(),
-                               [](FileItemIcon *t) { return t->isThumbnailLoading(); });
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(!loading(), waitMs);
 
-        // Every thumbnail was fetched and stored, all of them inside the device's folder.
-        const QStringList stored = filesBelow(home);
+        // Every thumbnail was fetched and stored (the tiles in view fetch theirs), all of them
+        // inside the device's folder.
         const QString folder = QDir::currentPath() + "/tmp/" +
                                (id == "TVK0000000001" ? id : "%2E%2E%2F%2E%2E%2F%2E%2E") +
                                "/thumb/";
+        QTRY_COMPARE_WITH_TIMEOUT(filesBelow(folder).size(), 6, waitMs);
+        const QStringList stored = filesBelow(home);
         QStringList outside;
         for (const QString &path : stored) {
             if (!path.startsWith(folder) && !path.startsWith(QDir::homePath() + "/.config"))
                 outside << path;
         }
         QVERIFY2(outside.isEmpty(), qPrintable(outside.join('\n')));
-        QCOMPARE(filesBelow(folder).size(), 6);
     }
     QVERIFY(!QFileInfo::exists(QDir::homePath() + "/escape.png"));
 }
@@ -189,7 +186,7 @@ void TestBrowseWidgets::tilesRowsAndMarks()
     explorer->queryDir("");
     QVERIFY(loaded.wait(waitMs));
     auto tile = [explorer](int row) {
-        return qobject_cast<FileItemIcon *>(explorer->itemWidget(explorer->item(row)));
+        return qobject_cast<FileItemIcon *>(explorer->entryWidget(explorer->item(row)));
     };
     QCOMPARE(tile(0)->toolTip(), "目录: 资料盘/照片");
     QCOMPARE(tile(1)->toolTip(),
@@ -264,6 +261,47 @@ void TestBrowseWidgets::reloadFromInsideTheHandler()
     QVERIFY(explorer->isPageLoading());
     delete explorer;
     QTest::qWait(200);
+}
+
+void TestBrowseWidgets::widgetsOnlyNearTheView()
+{
+    QJsonArray files;
+    for (int i = 0; i < 100; ++i)
+        files.append(file(QString("f%1.txt").arg(i, 3, 10, QChar('0'))));
+    server.listing = dirReply("/media/sda1", files);
+    QWidget window;
+    device(&window, "TVK0000000001");
+    auto *explorer = new Explorer(&window);
+    explorer->resize(300, 260);
+    explorer->setViewMode(QListView::IconMode);
+    explorer->setResizeMode(QListView::Adjust);
+    explorer->setHost(&host);
+    window.show();
+    QSignalSpy loaded(explorer, &FileListWidget::loadFinished);
+    explorer->queryDir("");
+    QVERIFY(loaded.wait(waitMs));
+    auto tiles = [explorer] {
+        QStringList shown;
+        for (FileItemIcon *tile : explorer->findChildren<FileItemIcon *>()) {
+            if (tile->listItem)
+                shown << tile->textLabel()->text();
+        }
+        return shown;
+    };
+    // Two columns, about two rows a screen: the first screens have tiles, the end none.
+    QTRY_VERIFY(tiles().contains("f000.txt"));
+    QVERIFY(tiles().size() < 30);
+    QVERIFY(!tiles().contains("f099.txt"));
+    explorer->scrollToBottom();
+    QTRY_VERIFY(tiles().contains("f099.txt"));
+    QTRY_VERIFY(!tiles().contains("f000.txt"));
+    QVERIFY(tiles().size() < 30);
+    // Selection marks reach tiles made later.
+    explorer->item(0)->setSelected(true);
+    explorer->scrollToTop();
+    QTRY_VERIFY(tiles().contains("f000.txt"));
+    auto *first = qobject_cast<FileItemIcon *>(explorer->itemWidget(explorer->item(0)));
+    QVERIFY(first && first->findChild<QLabel *>("flagLabel")->isVisible());
 }
 
 QTEST_MAIN(TestBrowseWidgets)

@@ -147,7 +147,7 @@ void TestFileActions::toolbarFollowsTheExplorer()
     QCOMPARE(count->text(), "已选中0个文件");
     all->click();
     QCOMPARE(explorer->selectedItems().size(), 2);
-    auto *tile = qobject_cast<FileItemIcon *>(explorer->itemWidget(explorer->item(0)));
+    auto *tile = qobject_cast<FileItemIcon *>(explorer->entryWidget(explorer->item(0)));
     QVERIFY(tile->findChild<QLabel *>("flagLabel")->isVisible());
 
     // New folder through the toolbar.
@@ -237,7 +237,7 @@ void TestFileActions::deviceSwitchResetsTheLists()
     QVERIFY(waitLoad(explorer));
     QTRY_COMPARE_WITH_TIMEOUT(partitionNames().value("/media/sda1"), "家庭相册", waitMs);
     QTRY_COMPARE_WITH_TIMEOUT(
-        qobject_cast<FileItemIcon *>(explorer->itemWidget(explorer->item(0)))->textLabel()->text(),
+        qobject_cast<FileItemIcon *>(explorer->entryWidget(explorer->item(0)))->textLabel()->text(),
         "家庭相册", waitMs);
     window.cloudLeftButtonClicked(2);
     QVERIFY(waitLoad(pictures));
