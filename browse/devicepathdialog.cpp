@@ -89,7 +89,7 @@ void DevicePathDialog::addEntry(const QString &path, int kind, quint64 size, con
     tile->listItem = item;
     const auto partition = partitionNames().constFind(path);
     if (kind == FolderKind && name.isEmpty() && partition != partitionNames().constEnd()) {
-        tile->setIcon(QPixmap(QStringLiteral(":/image/file/folder.png")));
+        tile->setIcon(FileItemIcon::imagePixmap(QStringLiteral(":/image/file/folder.png")));
         tile->setName(partition.value());
     } else {
         tile->setupFromItem();

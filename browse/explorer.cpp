@@ -95,7 +95,7 @@ void Explorer::setupTile(FileItemIcon *tile, const FileEntry &entry)
 {
     const auto partition = partitionNames().constFind(entry.path);
     if (entry.isFolder() && partition != partitionNames().constEnd()) {
-        tile->setIcon(QPixmap(QStringLiteral(":/image/file/folder.png")));
+        tile->setIcon(FileItemIcon::imagePixmap(QStringLiteral(":/image/file/folder.png")));
         tile->setName(partition.value());
         tile->setToolTip(QString());
     } else {

@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QImageReader>
 #include <QListWidgetItem>
 #include <QNetworkReply>
@@ -33,6 +34,15 @@ FileItemIcon::~FileItemIcon()
 {
     thumbReply.abort();
     delete ui;
+}
+
+QPixmap FileItemIcon::imagePixmap(const QString &resource)
+{
+    static QHash<QString, QPixmap> pixmaps;
+    auto it = pixmaps.find(resource);
+    if (it == pixmaps.end())
+        it = pixmaps.insert(resource, QPixmap(resource));
+    return it.value();
 }
 
 QLabel *FileItemIcon::iconLabel() const
@@ -62,7 +72,7 @@ void FileItemIcon::setName(const QString &text)
 void FileItemIcon::setSelected(bool on)
 {
     if (on) {
-        ui->flagLabel->setPixmap(QPixmap(QStringLiteral(":/image/listitem_clicked.png")));
+        ui->flagLabel->setPixmap(imagePixmap(QStringLiteral(":/image/listitem_clicked.png")));
         ui->flagLabel->show();
     } else {
         ui->flagLabel->hide();
@@ -86,14 +96,14 @@ void FileItemIcon::setupFromItem()
     setName(name);
     if (entry.isFolder()) {
         setToolTip(tr("目录: %1").arg(shownPath));
-        setIcon(QPixmap(QStringLiteral(":/image/file/folder.png")));
+        setIcon(imagePixmap(QStringLiteral(":/image/file/folder.png")));
         return;
     }
     setToolTip(tr("文件: %1\n大小: %2\n修改时间: %3")
                    .arg(shownPath, formatFileSize(entry.size), fileTimeText(entry.time)));
     auto *list = qobject_cast<FileListWidget *>(listItem->listWidget());
-    setIcon(QPixmap(list && list->showsPosters() ? QStringLiteral(":/image/file/poster.png")
-                                                 : fileIconPath(name, false)));
+    setIcon(imagePixmap(list && list->showsPosters() ? QStringLiteral(":/image/file/poster.png")
+                                                     : fileIconPath(name, false)));
 
     const QString extension = extensionOf(name);
     const bool video = videoExtensions.contains(extension);
@@ -101,7 +111,7 @@ void FileItemIcon::setupFromItem()
         playLabel = new QLabel(ui->iconLabel);
         playLabel->setGeometry((ui->iconLabel->width() - 26) / 2,
                                (ui->iconLabel->height() - 26) / 2, 26, 26);
-        playLabel->setPixmap(QPixmap(QStringLiteral(":/image/file/play.png")));
+        playLabel->setPixmap(imagePixmap(QStringLiteral(":/image/file/play.png")));
         playLabel->hide();
     }
 
@@ -116,7 +126,11 @@ void FileItemIcon::setupFromItem()
     // A cached file that no longer reads as a picture is fetched again.
     const QPixmap cached(cacheName, "PNG");
     if (!cached.isNull()) {
-        setIcon(cached);
+        // Stored by an older tile size, it still fits this one.
+        const QSize box = ui->iconLabel->size();
+        setIcon(cached.width() > box.width() || cached.height() > box.height()
+                    ? cached.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                    : cached);
         return;
     }
     thumbReply.hold(device->requestFileData(FilePaths::encode(entry.path), 1, entry.size), this,
@@ -133,10 +147,11 @@ void FileItemIcon::loadThumbFinished(QNetworkReply *reply)
     const QSize size = reader.size();
     if (!size.isValid() || qint64(size.width()) * size.height() > maxThumbnailPixels)
         return;
-    const int width = ui->iconLabel->width();
-    if (size.width() > width)
-        reader.setScaledSize(
-            QSize(width, qMax(1, int(qint64(size.height()) * width / size.width()))));
+    // Wider than the icon: scaled to its width. Taller too (a portrait strip): scaled to fit,
+    // so it never spills over the name below.
+    const QSize box = ui->iconLabel->size();
+    if (size.width() > box.width() || size.height() > box.height())
+        reader.setScaledSize(size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
     const QImage image = reader.read();
     if (image.isNull())
         return;
@@ -154,7 +169,7 @@ void FileItemIcon::loadThumbFinished(QNetworkReply *reply)
 void FileItemIcon::enterEvent(QEvent *event)
 {
     if (!listItem || !listItem->isSelected()) {
-        ui->flagLabel->setPixmap(QPixmap(QStringLiteral(":/image/listitem_hover.png")));
+        ui->flagLabel->setPixmap(imagePixmap(QStringLiteral(":/image/listitem_hover.png")));
         ui->flagLabel->show();
     }
     if (playLabel)

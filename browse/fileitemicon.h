@@ -37,6 +37,8 @@ public:
     void setupFromItem();
 
     QLabel *iconLabel() const;
+    // A picture of the image set, read once per process: tiles come and go as lists scroll.
+    static QPixmap imagePixmap(const QString &resource);
     QLabel *textLabel() const;
     bool isThumbnailLoading() const { return thumbReply.isPending(); }
 

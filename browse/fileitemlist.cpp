@@ -1,4 +1,5 @@
 #include "browse/fileitemlist.h"
+#include "browse/fileitemicon.h"
 #include "ui_fileitemlist.h"
 
 #include "browse/filelistwidget.h"
@@ -31,7 +32,8 @@ void FileItemList::setupFromItem()
     ui->timeLabel->setText(fileTimeText(entry.time));
     if (entry.isFolder()) {
         setToolTip(tr("目录: %1").arg(shownPath));
-        ui->iconLabel->setPixmap(QPixmap(QStringLiteral(":/image/file/folder_small.png")));
+        ui->iconLabel->setPixmap(
+            FileItemIcon::imagePixmap(QStringLiteral(":/image/file/folder_small.png")));
         return;
     }
     const QString sizeText = formatFileSize(entry.size);
@@ -39,5 +41,5 @@ void FileItemList::setupFromItem()
         tr("文件: %1\n大小: %2\n修改时间: %3").arg(shownPath, sizeText, fileTimeText(entry.time)));
     ui->typeLabel->setText(name.mid(name.lastIndexOf(QLatin1Char('.')) + 1).toUpper());
     ui->sizeLabel->setText(sizeText);
-    ui->iconLabel->setPixmap(QPixmap(fileIconPath(name, true)));
+    ui->iconLabel->setPixmap(FileItemIcon::imagePixmap(fileIconPath(name, true)));
 }

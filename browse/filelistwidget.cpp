@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -227,18 +228,33 @@ void FileListWidget::updateEntryWidgets()
     // Made within one screen of the view, kept within two: a short scroll back makes nothing.
     const int makeTop = -screen, makeBottom = 2 * screen;
     const int keepTop = -2 * screen, keepBottom = 3 * screen;
-    for (QListWidgetItem *entry : QSet<QListWidgetItem *>(withWidget)) {
+    // Where the cells are is read first, then widgets change: a new widget has the view lay
+    // every row out again before it answers the next position.
+    QList<QListWidgetItem *> drop;
+    QList<QPair<int, QListWidgetItem *>> make; // distance from the view, entry
+    for (QListWidgetItem *entry : qAsConst(withWidget)) {
         const QRect cell = visualItemRect(entry);
         if (cell.bottom() < keepTop || cell.top() > keepBottom)
-            dropEntryWidget(entry);
+            drop.append(entry);
     }
     for (int row = firstRowBelow(makeTop); row < count(); ++row) {
         QListWidgetItem *entry = item(row);
-        if (visualItemRect(entry).top() > makeBottom)
+        const QRect cell = visualItemRect(entry);
+        if (cell.top() > makeBottom)
             break;
-        if (!entry->isHidden())
-            entryWidget(entry);
+        if (!entry->isHidden() && !withWidget.contains(entry))
+            make.append({qMax(0, qMax(-cell.bottom(), cell.top() - screen)), entry});
     }
+    for (QListWidgetItem *entry : qAsConst(drop))
+        dropEntryWidget(entry);
+    // What is in view first; a few at a time, so the event loop is never held up for long.
+    std::stable_sort(make.begin(), make.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    const int batch = 16;
+    for (int i = 0; i < make.size() && i < batch; ++i)
+        entryWidget(make[i].second);
+    if (make.size() > batch)
+        scheduleWidgetUpdate();
 }
 
 ImageViewer *FileListWidget::createViewer(std::function<void(int step)> step)

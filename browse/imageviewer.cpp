@@ -68,6 +68,9 @@ void ImageViewer::showImage(const QPixmap *preview, const QString &imagePath, qu
         pendingReply.hold(reply, this,
                           [this](QNetworkReply *finished) { loadImageFinished(finished); });
     }
+    // Without a window manager to honour it, full screen alone leaves the window its own size.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->geometry());
     showFullScreen();
 }
 
