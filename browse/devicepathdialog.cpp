@@ -77,18 +77,26 @@ void DevicePathDialog::dirDoubleClicked(QListWidgetItem *item)
         query(item->data(PathRole).toString(), 9999);
 }
 
-void DevicePathDialog::addEntry(const QString &path, int kind, quint64 size, const QDateTime &time,
-                                const QString &name)
+QListWidgetItem *DevicePathDialog::addEntry(const QString &path, int kind, quint64 size,
+                                            const QDateTime &time)
 {
     auto *item = new QListWidgetItem(ui->listWidget, FileEntryType);
     item->setData(KindRole, kind);
     item->setData(PathRole, path);
     item->setData(SizeRole, size);
     item->setData(TimeRole, time);
+    item->setSizeHint(QSize(128, 114));
+    return item;
+}
+
+void DevicePathDialog::addTile(QListWidgetItem *item, const QString &name)
+{
     auto *tile = new FileItemIcon(ui->listWidget);
     tile->listItem = item;
+    const QString path = item->data(PathRole).toString();
     const auto partition = partitionNames().constFind(path);
-    if (kind == FolderKind && name.isEmpty() && partition != partitionNames().constEnd()) {
+    if (item->data(KindRole).toInt() == FolderKind && name.isEmpty() &&
+        partition != partitionNames().constEnd()) {
         tile->setIcon(FileItemIcon::imagePixmap(QStringLiteral(":/image/file/folder.png")));
         tile->setName(partition.value());
     } else {
@@ -96,7 +104,6 @@ void DevicePathDialog::addEntry(const QString &path, int kind, quint64 size, con
         if (!name.isEmpty())
             tile->setName(name);
     }
-    item->setSizeHint(tile->size());
     ui->listWidget->setItemWidget(item, tile);
 }
 
@@ -118,15 +125,20 @@ void DevicePathDialog::loadDirFinished(QNetworkReply *reply, int count)
     listedPath = listing.path;
     if (rootPath.isEmpty())
         rootPath = listedPath;
-    if (listedPath != rootPath) {
-        addEntry(FilePaths::parentOf(listedPath), FolderKind, 0, QDateTime::currentDateTime(),
-                 tr("返回上级"));
-        ui->okButton->setEnabled(true);
-    } else {
-        ui->okButton->setEnabled(false);
-    }
+    const bool below = listedPath != rootPath;
+    ui->okButton->setEnabled(below);
+    // Rows first, tiles after: a row added while tiles exist has the view lay every row out
+    // again, which for a folder of thousands of entries would take minutes.
+    QListWidgetItem *up = below ? addEntry(FilePaths::parentOf(listedPath), FolderKind, 0,
+                                           QDateTime::currentDateTime())
+                                : nullptr;
+    QList<QListWidgetItem *> rows;
     for (const FileEntry &entry : listing.entries)
-        addEntry(entry.path, entry.kind, entry.size, entry.time, QString());
+        rows.append(addEntry(entry.path, entry.kind, entry.size, entry.time));
+    if (up)
+        addTile(up, tr("返回上级"));
+    for (QListWidgetItem *row : qAsConst(rows))
+        addTile(row, QString());
 }
 
 void DevicePathDialog::resizeEvent(QResizeEvent *event)

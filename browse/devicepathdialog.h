@@ -58,8 +58,9 @@ private:
     void query(const QString &path, int count);
     void loadDirFinished(QNetworkReply *reply, int count);
     void clearList();
-    void addEntry(const QString &path, int kind, quint64 size, const QDateTime &time,
-                  const QString &name);
+    QListWidgetItem *addEntry(const QString &path, int kind, quint64 size, const QDateTime &time);
+    // The entry's tile, named name when given.
+    void addTile(QListWidgetItem *item, const QString &name);
 
     Ui::DevicePathDialog *ui;
     ReplyHolder pendingReply;

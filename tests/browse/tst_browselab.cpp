@@ -98,6 +98,7 @@ private slots:
     void deletionResults();
     void thumbnailsCachedAfterFirstVisit();
     void picturesPageAndStepInTheViewer();
+    void explorerStepsOverOtherFiles();
     void documentRows();
     void folderPicker();
     void deviceSwitchDuringALoad();
@@ -443,6 +444,46 @@ void TestBrowseLab::picturesPageAndStepInTheViewer()
     QVERIFY(!viewer->isVisible());
     QCOMPARE(pictures->selectedItems(), QList<QListWidgetItem *>{pictures->item(5)});
     QTRY_VERIFY(logged(mark, {"opt=getfiledata", "order=3"}) >= 3);
+}
+
+void TestBrowseLab::explorerStepsOverOtherFiles()
+{
+    const QString folder = "/media/sdb1/步进";
+    QVERIFY(QDir().mkpath(hostPath(dev1, folder + "/a folder")));
+    for (const char *name : {"1.jpg", "2.txt", "3.mp4", "4.PNG", "5.md"}) {
+        QFile f(hostPath(dev1, folder + "/" + name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    host_.current = device(dev1, true);
+    auto *explorer = list<Explorer>();
+    explorer->queryDir("");
+    QVERIFY(waitLoad(explorer));
+    explorer->queryDir(FilePaths::encode(folder));
+    QVERIFY(waitLoad(explorer));
+    QCOMPARE(names(explorer),
+             (QStringList{"a folder", "1.jpg", "2.txt", "3.mp4", "4.PNG", "5.md"}));
+    // Neither a folder nor a video nor a text opens the viewer; a picture does.
+    for (int row : {0, 2, 3})
+        emit explorer->itemDoubleClicked(explorer->item(row));
+    QVERIFY(!explorer->viewer || !explorer->viewer->isVisible());
+    QVERIFY(waitLoad(explorer)); // the folder
+    explorer->queryDir(FilePaths::encode(folder));
+    QVERIFY(waitLoad(explorer));
+    emit explorer->itemDoubleClicked(explorer->item(1));
+    ImageViewer *viewer = explorer->viewer;
+    QVERIFY(viewer && viewer->isVisible());
+    // Back from the first picture: the folder before it is no picture, nothing happens.
+    emit viewer->previous();
+    QCOMPARE(explorer->currentRow(), 1);
+    // On: the text and the video are skipped; past the last picture nothing happens.
+    emit viewer->next();
+    QCOMPARE(explorer->currentRow(), 4);
+    QCOMPARE(viewer->imagePath(), FilePaths::encode(folder + "/4.PNG"));
+    emit viewer->next();
+    QCOMPARE(explorer->currentRow(), 4);
+    emit viewer->previous();
+    QCOMPARE(explorer->currentRow(), 1);
+    viewer->closeWindow();
 }
 
 void TestBrowseLab::documentRows()
