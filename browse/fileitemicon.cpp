@@ -16,6 +16,7 @@
 #include <QListWidgetItem>
 #include <QNetworkReply>
 #include <QSaveFile>
+#include <QTextDocument>
 
 namespace {
 
@@ -79,6 +80,16 @@ void FileItemIcon::setSelected(bool on)
     }
 }
 
+QString FileItemIcon::plainToolTip(const QString &text)
+{
+    // QToolTip guesses the format; text it takes for markup goes out escaped, lines kept.
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return QStringLiteral("<p style='white-space:pre'>") +
+           text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")) +
+           QStringLiteral("</p>");
+}
+
 void FileItemIcon::setPosterLayout()
 {
     resize(128, 154);
@@ -95,12 +106,13 @@ void FileItemIcon::setupFromItem()
     const QString shownPath = displayPath(entry.path);
     setName(name);
     if (entry.isFolder()) {
-        setToolTip(tr("目录: %1").arg(shownPath));
+        setToolTip(plainToolTip(tr("目录: %1").arg(shownPath)));
         setIcon(imagePixmap(QStringLiteral(":/image/file/folder.png")));
         return;
     }
-    setToolTip(tr("文件: %1\n大小: %2\n修改时间: %3")
-                   .arg(shownPath, formatFileSize(entry.size), fileTimeText(entry.time)));
+    setToolTip(
+        plainToolTip(tr("文件: %1\n大小: %2\n修改时间: %3")
+                         .arg(shownPath, formatFileSize(entry.size), fileTimeText(entry.time))));
     auto *list = qobject_cast<FileListWidget *>(listItem->listWidget());
     setIcon(imagePixmap(list && list->showsPosters() ? QStringLiteral(":/image/file/poster.png")
                                                      : fileIconPath(name, false)));

@@ -31,14 +31,14 @@ void FileItemList::setupFromItem()
     ui->textLabel->setText(name);
     ui->timeLabel->setText(fileTimeText(entry.time));
     if (entry.isFolder()) {
-        setToolTip(tr("目录: %1").arg(shownPath));
+        setToolTip(FileItemIcon::plainToolTip(tr("目录: %1").arg(shownPath)));
         ui->iconLabel->setPixmap(
             FileItemIcon::imagePixmap(QStringLiteral(":/image/file/folder_small.png")));
         return;
     }
     const QString sizeText = formatFileSize(entry.size);
-    setToolTip(
-        tr("文件: %1\n大小: %2\n修改时间: %3").arg(shownPath, sizeText, fileTimeText(entry.time)));
+    setToolTip(FileItemIcon::plainToolTip(
+        tr("文件: %1\n大小: %2\n修改时间: %3").arg(shownPath, sizeText, fileTimeText(entry.time))));
     ui->typeLabel->setText(name.mid(name.lastIndexOf(QLatin1Char('.')) + 1).toUpper());
     ui->sizeLabel->setText(sizeText);
     ui->iconLabel->setPixmap(FileItemIcon::imagePixmap(fileIconPath(name, true)));

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTextDocument>
 #include <QTimer>
 #include <QtTest>
 
@@ -172,9 +173,9 @@ void TestBrowseWidgets::hostileNamesStayInTheCache()
 void TestBrowseWidgets::tilesRowsAndMarks()
 {
     partitionNames() = {{"/media/sda1", "资料盘"}};
-    server.listing =
-        dirReply("/media/sda1", QJsonArray{file("照片", "0x01", 0), file("Clip.MP4", "0x20", 1536),
-                                           file("README", "0x20", 1024)});
+    server.listing = dirReply(
+        "/media/sda1", QJsonArray{file("照片", "0x01", 0), file("Clip.MP4", "0x20", 1536),
+                                  file("README", "0x20", 1024), file("<b>粗</b>", "0x01", 0)});
     QWidget window;
     device(&window, "TVK0000000001");
     auto *explorer = new Explorer(&window);
@@ -195,6 +196,13 @@ void TestBrowseWidgets::tilesRowsAndMarks()
     // Upper-case MP4: a video with its play badge (shown on hover), the plain icon for README.
     QVERIFY(tile(1)->playLabel && !tile(0)->playLabel && !tile(2)->playLabel);
     QVERIFY(tile(2)->toolTip().contains("大小: 1024 字节"));
+    // A name that looks like markup shows as typed, in tiles and rows alike.
+    auto shown = [](const QString &tip) {
+        QTextDocument document;
+        document.setHtml(tip);
+        return Qt::mightBeRichText(tip) ? document.toPlainText() : tip;
+    };
+    QCOMPARE(shown(tile(3)->toolTip()), "目录: 资料盘/<b>粗</b>");
 
     // Selection marks follow the selection.
     auto flag = [&](int row) { return tile(row)->findChild<QLabel *>("flagLabel"); };
@@ -231,6 +239,9 @@ void TestBrowseWidgets::tilesRowsAndMarks()
         {PlainFileKind, "/media/sda1/makefile", 1048577, QDateTime::fromSecsSinceEpoch(0)});
     row->setupFromItem();
     QCOMPARE(row->findChild<QLabel *>("typeLabel")->text(), "MAKEFILE");
+    row->listItem = documents->addEntry({PlainFileKind, "/media/sda1/<i>a</i>", 1, {}});
+    row->setupFromItem();
+    QVERIFY(shown(row->toolTip()).startsWith("文件: 资料盘/<i>a</i>\n"));
     QCOMPARE(row->findChild<QLabel *>("sizeLabel")->text(), "1.00 MB");
     QCOMPARE(row->iconLabel()->pixmap(Qt::ReturnByValue).toImage(),
              QPixmap(":/image/file/file_small.png").toImage());
