@@ -7,6 +7,7 @@
 #include "browse/filetexts.h"
 #include "browse/thumbcache.h"
 #include "device/deviceitem.h"
+#include "device/plaintooltip.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -16,7 +17,6 @@
 #include <QListWidgetItem>
 #include <QNetworkReply>
 #include <QSaveFile>
-#include <QTextDocument>
 
 namespace {
 
@@ -78,16 +78,6 @@ void FileItemIcon::setSelected(bool on)
     } else {
         ui->flagLabel->hide();
     }
-}
-
-QString FileItemIcon::plainToolTip(const QString &text)
-{
-    // QToolTip guesses the format; text it takes for markup goes out escaped, lines kept.
-    if (!Qt::mightBeRichText(text))
-        return text;
-    return QStringLiteral("<p style='white-space:pre'>") +
-           text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")) +
-           QStringLiteral("</p>");
 }
 
 void FileItemIcon::setPosterLayout()

@@ -39,8 +39,6 @@ public:
     QLabel *iconLabel() const;
     // A picture of the image set, read once per process: tiles come and go as lists scroll.
     static QPixmap imagePixmap(const QString &resource);
-    // A tool tip that shows text as typed: names from the device may look like markup.
-    static QString plainToolTip(const QString &text);
     QLabel *textLabel() const;
     bool isThumbnailLoading() const { return thumbReply.isPending(); }
 

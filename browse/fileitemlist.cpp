@@ -5,6 +5,7 @@
 #include "browse/filelistwidget.h"
 #include "browse/filepaths.h"
 #include "browse/filetexts.h"
+#include "device/plaintooltip.h"
 
 FileItemList::FileItemList(QWidget *parentList) : QWidget(parentList), ui(new Ui::FileItemList)
 {
@@ -31,13 +32,13 @@ void FileItemList::setupFromItem()
     ui->textLabel->setText(name);
     ui->timeLabel->setText(fileTimeText(entry.time));
     if (entry.isFolder()) {
-        setToolTip(FileItemIcon::plainToolTip(tr("目录: %1").arg(shownPath)));
+        setToolTip(plainToolTip(tr("目录: %1").arg(shownPath)));
         ui->iconLabel->setPixmap(
             FileItemIcon::imagePixmap(QStringLiteral(":/image/file/folder_small.png")));
         return;
     }
     const QString sizeText = formatFileSize(entry.size);
-    setToolTip(FileItemIcon::plainToolTip(
+    setToolTip(plainToolTip(
         tr("文件: %1\n大小: %2\n修改时间: %3").arg(shownPath, sizeText, fileTimeText(entry.time))));
     ui->typeLabel->setText(name.mid(name.lastIndexOf(QLatin1Char('.')) + 1).toUpper());
     ui->sizeLabel->setText(sizeText);

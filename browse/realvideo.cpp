@@ -108,6 +108,21 @@ void RealVideo::loadVideoFinished(QNetworkReply *reply, int count)
     emit loadFinished(ok);
 }
 
+namespace {
+
+// What a video tile shows beyond the entry itself; its tile is made when it comes into view.
+const int TileRole = Qt::UserRole + 10;
+enum TileField
+{
+    ShownName,
+    SeriesName,
+    FileCount,
+    PosterUrl,
+    CachePath
+};
+
+} // namespace
+
 void RealVideo::addRow(const VideoRow &row, const QString &deviceid)
 {
     FileEntry entry;
@@ -120,29 +135,37 @@ void RealVideo::addRow(const VideoRow &row, const QString &deviceid)
     }
     QListWidgetItem *item = addEntry(entry);
     item->setData(SeriesRole, row.isSeries ? row.seriesId : -1);
+    const QString cachePath = row.isSeries
+                                  ? PosterCache::seriesPath(deviceid, row.seriesId, row.seriesName)
+                                  : PosterCache::videoPath(deviceid, row.posterKey);
+    item->setData(TileRole,
+                  QVariantList{row.name, row.seriesName, row.fileCount, row.posterUrl, cachePath});
+}
+
+QWidget *RealVideo::createEntryWidget(QListWidgetItem *item)
+{
+    const QVariantList fields = item->data(TileRole).toList();
     auto *tile = new FileItemIcon(this);
     tile->listItem = item;
     tile->setPosterLayout();
-    QString cachePath;
-    if (row.isSeries) {
+    if (entryOf(item).isFolder()) { // a series
+        const QString name = fields.value(SeriesName).toString();
+        const QString files = QString::number(fields.value(FileCount).toInt());
         tile->setIcon(QPixmap(QStringLiteral(":/image/file/series.png")));
-        tile->setName(row.seriesName);
-        tile->setToolTip(plainToolTip(
-            tr("视频集: %1\n文件数: %2").arg(row.seriesName, QString::number(row.fileCount))));
+        tile->setName(name);
+        tile->setToolTip(plainToolTip(tr("视频集: %1\n文件数: %2").arg(name, files)));
         auto *badge = new QLabel(tile);
         badge->setGeometry(74, 100, 30, 16);
         badge->setStyleSheet(QStringLiteral("font-size:10px;background-color:rgb(104,47,170);"
                                             "color:#fff;padding-right:2px;"));
         badge->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        badge->setText(QString::number(row.fileCount));
-        cachePath = PosterCache::seriesPath(deviceid, row.seriesId, row.seriesName);
+        badge->setText(files);
     } else {
         tile->setupFromItem();
-        tile->setName(row.name);
-        cachePath = PosterCache::videoPath(deviceid, row.posterKey);
+        tile->setName(fields.value(ShownName).toString());
     }
-    setEntryWidget(item, tile);
-    posters->load(tile, row.posterUrl, cachePath);
+    posters->load(tile, fields.value(PosterUrl).toString(), fields.value(CachePath).toString());
+    return tile;
 }
 
 void RealVideo::videoDoubleClicked(QListWidgetItem *item)

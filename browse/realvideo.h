@@ -48,6 +48,8 @@ public slots:
 
 protected:
     void loadPage(int start, int count) override;
+    QWidget *createEntryWidget(QListWidgetItem *item) override;
+    QSize entrySize() const override { return QSize(128, 154); }
 
 private:
     void loadVideoFinished(QNetworkReply *reply, int count);

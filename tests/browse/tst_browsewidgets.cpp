@@ -239,12 +239,12 @@ void TestBrowseWidgets::tilesRowsAndMarks()
         {PlainFileKind, "/media/sda1/makefile", 1048577, QDateTime::fromSecsSinceEpoch(0)});
     row->setupFromItem();
     QCOMPARE(row->findChild<QLabel *>("typeLabel")->text(), "MAKEFILE");
-    row->listItem = documents->addEntry({PlainFileKind, "/media/sda1/<i>a</i>", 1, {}});
-    row->setupFromItem();
-    QVERIFY(shown(row->toolTip()).startsWith("文件: 资料盘/<i>a</i>\n"));
     QCOMPARE(row->findChild<QLabel *>("sizeLabel")->text(), "1.00 MB");
     QCOMPARE(row->iconLabel()->pixmap(Qt::ReturnByValue).toImage(),
              QPixmap(":/image/file/file_small.png").toImage());
+    row->listItem = documents->addEntry({PlainFileKind, "/media/sda1/<i>a</i>", 1, {}});
+    row->setupFromItem();
+    QVERIFY(shown(row->toolTip()).startsWith("文件: 资料盘/<i>a</i>\n"));
     partitionNames().clear();
 }
 

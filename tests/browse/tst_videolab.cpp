@@ -42,9 +42,9 @@ bool waitLoad(FileListWidget *list, bool expected = true)
     return spy.wait(waitMs) && spy.at(0).at(0).toBool() == expected;
 }
 
-FileItemIcon *tile(QListWidget *list, int row)
+FileItemIcon *tile(FileListWidget *list, int row)
 {
-    return qobject_cast<FileItemIcon *>(list->itemWidget(list->item(row)));
+    return qobject_cast<FileItemIcon *>(list->entryWidget(list->item(row)));
 }
 
 int rowWhere(QListWidget *list, int role, const QVariant &value)
@@ -133,6 +133,9 @@ private:
     }
     static bool allPosters(RealVideo *videos)
     {
+        // Tiles far from the view are made (and fetch their posters) when asked for.
+        for (int row = 0; row < videos->count(); ++row)
+            tile(videos, row);
         if (!QTest::qWaitFor([videos] { return videos->pendingPosters() == 0; }, waitMs))
             return false;
         // Each tile shows a poster of its own, not the placeholder.
@@ -161,7 +164,8 @@ void TestVideoLab::postersCachedAfterRedirections()
     const int mark = lab_.requestLog().size();
     videos->reload();
     QVERIFY(waitLoad(videos.data()));
-    QCOMPARE(logged(mark, {"type=830&start=0&count=100&seriesid=-1&sortby=1"}), 1);
+    // The lab logs a request once its answer is out: the line may come after the reply.
+    QTRY_COMPARE(logged(mark, {"type=830&start=0&count=100&seriesid=-1&sortby=1"}), 1);
     const int series = rowWhere(videos.data(), KindRole, 1);
     QVERIFY(series >= 0);
     const QString seriesId = videos->item(series)->data(SeriesRole).toString();
@@ -176,8 +180,8 @@ void TestVideoLab::postersCachedAfterRedirections()
 
     // Every poster took three requests (302, 302, 200) and is kept once, 80 pixels wide.
     QVERIFY(allPosters(videos.data()));
-    QCOMPARE(logged(mark, {" GET /poster/", " 302 "}), 2 * videos->count());
-    QCOMPARE(logged(mark, {" GET /poster/", "hop=2 200 "}), videos->count());
+    QTRY_COMPARE(logged(mark, {" GET /poster/", " 302 "}), 2 * videos->count());
+    QTRY_COMPARE(logged(mark, {" GET /poster/", "hop=2 200 "}), videos->count());
     const QDir cache("tmp/" + dev1 + "/poster");
     QCOMPARE(cache.entryList({"*.png"}).size(), videos->count() - 1);
     const QString seriesFile =
@@ -223,12 +227,12 @@ void TestVideoLab::pagingStaysInTheSeries()
     videos->reload();
     QVERIFY(waitLoad(videos.data()));
     QCOMPARE(videos->count(), 100);
-    QVERIFY(videos->pendingPosters() > 0);
+    QTRY_VERIFY(videos->pendingPosters() > 0); // the tiles in view ask for theirs
     QTRY_VERIFY(videos->verticalScrollBar()->maximum() > 0);
     videos->verticalScrollBar()->setValue(videos->verticalScrollBar()->maximum());
     QVERIFY(waitLoad(videos.data()));
     QCOMPARE(videos->count(), 130);
-    QCOMPARE(logged(mark, {QString("start=100&count=50&seriesid=%1&").arg(id)}), 1);
+    QTRY_COMPARE(logged(mark, {QString("start=100&count=50&seriesid=%1&").arg(id)}), 1);
     for (int row = 0; row < videos->count(); ++row)
         QVERIFY(videos->item(row)->data(PathRole).toString().startsWith("/media/sdb1/长 系列/"));
     QVERIFY(allPosters(videos.data()));
@@ -241,9 +245,10 @@ void TestVideoLab::redirectionLoopAndOddPosters()
     videos->reload();
     QVERIFY(waitLoad(videos.data()));
     QCOMPARE(videos->count(), 2);
+    QVERIFY(tile(videos.data(), 0) && tile(videos.data(), 1));
     QVERIFY(QTest::qWaitFor([&] { return videos->pendingPosters() == 0; }, waitMs));
     // Each poster gives up after five hops; the user is told once for the view.
-    QCOMPARE(logged(mark, {" GET /poster/"}), 2 * 6);
+    QTRY_COMPARE(logged(mark, {" GET /poster/"}), 2 * 6);
     QVERIFY(findToast("获取视频海报失败: 重定向次数过多"));
     QCOMPARE(toastsStarting("获取视频海报失败"), 1);
     QVERIFY(!QFileInfo::exists("tmp/" + dev3 + "/poster"));
@@ -331,8 +336,10 @@ void TestVideoLab::seriesBreadcrumbAndPlaybackInTheWindow()
     auto *videos = window.findChild<RealVideo *>("videoListWidget");
     auto *nav = window.findChild<QLabel *>("navLabel");
     QTest::qWait(2100); // the lab sees new files after two seconds
+    const int first = lab_.requestLog().size();
     window.cloudLeftButtonClicked(CloudPage::Videos);
     QVERIFY(waitLoad(videos));
+    QTRY_COMPARE(logged(first, {"start=0&count=100&seriesid=-1&"}), 1);
     QCOMPARE(nav->text(), "全部视频");
 
     // Into the series and back out through the breadcrumb's first link.
@@ -340,14 +347,14 @@ void TestVideoLab::seriesBreadcrumbAndPlaybackInTheWindow()
     emit videos->itemDoubleClicked(videos->item(rowWhere(videos, KindRole, 1)));
     QVERIFY(waitLoad(videos));
     QCOMPARE(videos->count(), 3);
-    QCOMPARE(logged(mark, {"count=999&seriesid=" + QString::number(videos->shownSeries())}), 1);
+    QTRY_COMPARE(logged(mark, {"count=999&seriesid=" + QString::number(videos->shownSeries())}), 1);
     const QRegularExpressionMatch back =
         QRegularExpression("href='(video:[^']*)'").match(nav->text());
     QVERIFY(nav->text().contains(">视频集</a>") && back.hasMatch());
     emit nav->linkActivated(back.captured(1));
     QVERIFY(waitLoad(videos));
     QCOMPARE(nav->text(), "全部视频");
-    QCOMPARE(logged(mark, {"start=0&count=100&seriesid=-1&"}), 1);
+    QTRY_COMPARE(logged(mark, {"start=0&count=100&seriesid=-1&"}), 1);
 
     // Played from the library: one argument, the URL that serves the file.
     emit videos->itemDoubleClicked(videos->item(rowWhere(videos, PathRole, hostile)));
