@@ -55,15 +55,10 @@ void TestBrowseCore::sizesAndIcons()
     for (const auto &size : sizes)
         QCOMPARE(formatFileSize(size.first), size.second);
 
-    const QList<QStringList> icons = {
-        {"a.DOCX", "word"}, {"b.tar.gz", "zip"}, {"c.mp3", "music"}, {"d.MP4", "video"},
-        {"e.jpeg", "pic"},  {"README", "file"},  {".3gp", "music"},  {"x.", "file"},
-    };
-    for (const QStringList &icon : icons) {
-        QCOMPARE(fileIconPath(icon[0], false), ":/image/file/" + icon[1] + ".png");
+    // Case, the last of several dots, none at all, nothing after it.
+    for (const QStringList &icon : QList<QStringList>{
+             {"a.DOCX", "word"}, {"b.tar.gz", "zip"}, {"README", "file"}, {"x.", "file"}})
         QCOMPARE(fileIconPath(icon[0], true), ":/image/file/" + icon[1] + "_small.png");
-    }
-    QCOMPARE(fileTimeText(QDateTime(QDate(2016, 12, 2), QTime(9, 5, 7))), "2016-12-02 09:05:07");
 }
 
 void TestBrowseCore::displayPathsAndPartitionNames()
@@ -97,56 +92,41 @@ void TestBrowseCore::pathForms()
     QCOMPARE(encoded,
              "/media/sda1/R%26D%20%231/100%25%20done/%25E4%25B8%25AD%20it%27s%7Cx%2By.txt");
     QCOMPARE(FilePaths::decode(encoded), odd);
-    QCOMPARE(FilePaths::encode("/照片/a b"), "/%E7%85%A7%E7%89%87/a%20b");
-    QCOMPARE(FilePaths::encodeName("新建文件夹/1"),
-             "%E6%96%B0%E5%BB%BA%E6%96%87%E4%BB%B6%E5%A4%B9%2F1");
     QCOMPARE(FilePaths::encodeName("a/b~-._"), "a%2Fb~-._");
     // Text without escapes is left alone, stray "%" included.
     QCOMPARE(FilePaths::decode("100% done"), "100% done");
 
     QCOMPARE(FilePaths::join("/media/", "a"), "/media/a");
-    QCOMPARE(FilePaths::join("/media", "a"), "/media/a");
     QCOMPARE(FilePaths::join("", "a"), "/a");
-    QCOMPARE(FilePaths::fileName("/media/a/b.txt"), "b.txt");
-    QCOMPARE(FilePaths::fileName("plain"), "plain");
-    QCOMPARE(FilePaths::parentOf("/media/a/b"), "/media/a");
     QCOMPARE(FilePaths::parentOf("/media"), "");
 
-    QVERIFY(FilePaths::isUnder("/media", "/media"));
-    QVERIFY(FilePaths::isUnder("/media/sda1", "/media"));
-    QVERIFY(FilePaths::isUnder("/media/sda1", "/media/"));
-    QVERIFY(!FilePaths::isUnder("/mediaX", "/media"));
-    QVERIFY(!FilePaths::isUnder("/x/media", "/media"));
-    QVERIFY(!FilePaths::isUnder("", "/media"));
+    // Folders a listing may go to: the top and below it, never a look-alike or an empty path.
+    QVERIFY(FilePaths::isUnder("/media", "/media") && FilePaths::isUnder("/media/sda1", "/media/"));
+    for (const char *outside : {"/mediaX", "/x/media", ""})
+        QVERIFY(!FilePaths::isUnder(outside, "/media"));
 }
 
 void TestBrowseCore::thumbnailNamesStayInsideTheDeviceFolder_data()
 {
     QTest::addColumn<QString>("deviceid");
     QTest::addColumn<QString>("path");
-    QTest::newRow("plain") << "TVK0000000001"
-                           << "/media/sda1/照片/a b.jpg";
-    QTest::newRow("dot-dot") << "TVK0000000001"
-                             << "/media/../../../etc/passwd.jpg";
-    QTest::newRow("only dot-dot") << "TVK0000000001"
-                                  << "../..";
-    QTest::newRow("encoded dot-dot") << "TVK0000000001"
-                                     << "/media/%2e%2e/%2E%2E/x.png";
-    QTest::newRow("dots") << "TVK0000000001"
-                          << "/media/./.../x.png";
-    QTest::newRow("backslashes") << "TVK0000000001"
-                                 << "\\..\\..\\x.jpg";
-    QTest::newRow("windows drive") << "TVK0000000001"
-                                   << "C:\\Windows\\x.jpg";
-    QTest::newRow("nul") << "TVK0000000001" << QString("/media/a") + QChar(0) + "/../b.jpg";
-    QTest::newRow("device dot-dot") << ".."
-                                    << "/media/x.jpg";
-    QTest::newRow("device slash") << "../../x"
-                                  << "/x.jpg";
-    QTest::newRow("long") << "TVK0000000001"
-                          << "/media/" + QString(300, QChar(0x4e2d)) + ".jpg";
-    QTest::newRow("reserved") << "TVK0000000001"
-                              << "/media/CON/aux.jpg";
+    const QString id = "TVK0000000001";
+    const QList<QPair<const char *, QStringList>> rows = {
+        {"plain", {id, "/media/sda1/照片/a b.jpg"}},
+        {"dot-dot", {id, "/media/../../../etc/passwd.jpg"}},
+        {"only dot-dot", {id, "../.."}},
+        {"encoded dot-dot", {id, "/media/%2e%2e/%2E%2E/x.png"}},
+        {"dots", {id, "/media/./.../x.png"}},
+        {"backslashes", {id, "\\..\\..\\x.jpg"}},
+        {"windows drive", {id, "C:\\Windows\\x.jpg"}},
+        {"nul", {id, QString("/media/a") + QChar(0) + "/../b.jpg"}},
+        {"device dot-dot", {"..", "/media/x.jpg"}},
+        {"device slash", {"../../x", "/x.jpg"}},
+        {"long", {id, "/media/" + QString(300, QChar(0x4e2d)) + ".jpg"}},
+        {"reserved", {id, "/media/CON/aux.jpg"}},
+    };
+    for (const auto &row : rows)
+        QTest::newRow(row.first) << row.second[0] << row.second[1];
 }
 
 void TestBrowseCore::thumbnailNamesStayInsideTheDeviceFolder()
@@ -271,10 +251,7 @@ void TestBrowseCore::dirListing()
                     {"attribute":"0x10","name":"a b.jpg","time":0,"size":8589934592},
                     {"attribute":"0x01 ","name":"not a folder","size":"12"}]})",
                                             100);
-    QVERIFY(ok.ok());
-    QCOMPARE(ok.total, 3);
-    QCOMPARE(ok.path, "/media/sda1/");
-    QCOMPARE(ok.entries.size(), 3);
+    QVERIFY(ok.ok() && ok.total == 3 && ok.entries.size() == 3);
     QCOMPARE(ok.entries[0].path, "/media/sda1/照片");
     QVERIFY(ok.entries[0].isFolder());
     QCOMPARE(ok.entries[0].time, QDateTime::fromSecsSinceEpoch(1480641705));
@@ -310,14 +287,10 @@ void TestBrowseCore::albumListing()
     const AlbumListing ok = AlbumListing::parse(R"({"rtn":0,"total":2,"albumlist":[
         {"path":"/media/sda1/a%20b.jpg","time":1,"size":5},{"path":"/media/sda2/文档/c.pdf"}]})",
                                                 50);
-    QVERIFY(ok.ok());
-    QCOMPARE(ok.total, 2);
-    QCOMPARE(ok.entries.size(), 2);
+    QVERIFY(ok.ok() && ok.total == 2 && ok.entries.size() == 2);
     // The path exactly as the device sends it.
     QCOMPARE(ok.entries[0].path, "/media/sda1/a%20b.jpg");
     QCOMPARE(ok.entries[0].size, 5ULL);
-    QVERIFY(!ok.entries[1].isFolder());
-    QCOMPARE(AlbumListing::parse(R"({"rtn":5})", 50).rtn, 5);
     QCOMPARE(int(AlbumListing::parse(R"({"rtn":5})", 50).status), int(DeviceReply::Failed));
     QVERIFY(AlbumListing::parse(R"({"rtn":0,"albumlist":{}})", 50).entries.isEmpty());
 }
