@@ -335,6 +335,8 @@ void FileListWidget::loaded(bool noError)
     // Setting a style sheet polishes the list and every tile again, even when it is the same.
     if (styleSheet() != sheet)
         setStyleSheet(sheet);
+    // The first tiles in view come with the page, not a turn of the event loop later.
+    updateEntryWidgets();
 }
 
 void FileListWidget::selectChanged()
