@@ -1,6 +1,7 @@
 #include "app/messagebox.h"
 #include "ui_messagebox.h"
 
+#include <QDebug>
 #include <QFontMetrics>
 #include <QGraphicsOpacityEffect>
 #include <QPixmap>
@@ -53,6 +54,7 @@ void MessageBox::showMessage(int kind, const QString &text, QWidget *parent, boo
 {
     if (!parent)
         return;
+    qDebug("toast: %s", qUtf8Printable(text));
     dropHeadsOverHiddenWindows();
     for (MessageBox *t = toastQueue; t; t = t->next) {
         if (t->ui->msgLabel->text() == text)
