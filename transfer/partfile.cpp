@@ -92,7 +92,14 @@ bool PartFile::open(const QString &path, qint64 offset)
 bool PartFile::write(const char *data, qint64 count)
 {
     // Unbuffered: the data is in the file when this returns, and a full disk shows at once.
-    const qint64 written = file.write(data, count);
+    qint64 written = file.write(data, count);
+    if (written > 0 && written < count) {
+        // A write that fills the disk comes back short with no reason given; the next one
+        // fails with the reason (a full disk), which the user is shown.
+        const qint64 more = file.write(data + written, count - written);
+        if (more > 0)
+            written += more;
+    }
     if (written > 0)
         length += written;
     if (written != count) {

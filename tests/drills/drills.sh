@@ -190,25 +190,29 @@ done
 finish
 record "$ROUNDS"
 
-# ---- full: the download's disk fills up ------------------------------------------------------
+# ---- full: the disk of the data directory and the download fills up -------------------------
 new_drill full
-mkdir -p "$H/small"
-if mount -t tmpfs -o size=2m tmpfs "$H/small" 2>"$H/mount.err"; then
-    MOUNTED=$H/small
+small=$W/small
+mkdir -p "$small"
+if mount -t tmpfs -o size=2m tmpfs "$small" 2>"$W/mount.err"; then
+    MOUNTED=$small
+    mv "$H" "$small/" && H=$small/full DB=$H/home/kelvora/data.db
     head -c $((6 * 1024 * 1024)) /dev/urandom >"$ROOT/sda1/full 满.bin"
-    seed download "$DEV" "/media/sda1/full 满.bin" "$H/small/full 满.bin" $((6 * 1024 * 1024))
-    FILES=("down|$ROOT/sda1/full 满.bin|$H/small/full 满.bin")
+    seed download "$DEV" "/media/sda1/full 满.bin" "$H/files/full 满.bin" $((6 * 1024 * 1024))
+    FILES=("down|$ROOT/sda1/full 满.bin|$H/files/full 满.bin")
     run_begin; start_client
-    wait_for 120 eval '[ "$(q "SELECT status FROM download")" = 4 ]' || fail "the download did not fail"
-    grep -q 'task failed: cannot write' "$RUNLOG" || fail "no reason given: $(tail -3 "$RUNLOG")"
+    # The database cannot take the new status either: the reason is in the debug output.
+    wait_for 120 grep -q 'task failed: cannot write' "$RUNLOG" || fail "the download did not fail"
+    grep -q 'task failed: cannot write.*No space left' "$RUNLOG" ||
+        fail "not told the disk is full: $(grep 'task failed' "$RUNLOG")"
     stop_client; intact_db; check_parts; run_end
     # Room again: the same download resumes and completes.
-    mount -o remount,size=16m "$H/small"
+    mount -o remount,size=16m "$small"
     finish
     record 1
-    umount "$H/small" && MOUNTED=''
+    umount "$small" && MOUNTED=''
 else
-    echo "full: skipped, no small file system can be mounted here: $(cat "$H/mount.err")"
+    echo "full: skipped, no small file system can be mounted here: $(cat "$W/mount.err")"
     TABLE+=("$(printf '%-8s %6s %9s %14s' full - - "skipped")")
 fi
 
