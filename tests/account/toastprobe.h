@@ -37,4 +37,13 @@ inline int toastCount()
     return n;
 }
 
+// Toasts whose text starts with prefix.
+inline int toastsStarting(const QString &prefix)
+{
+    int n = 0;
+    for (MessageBox *t = MessageBox::queueHead(); t; t = t->nextToast())
+        n += t->text().startsWith(prefix);
+    return n;
+}
+
 #endif // TOASTPROBE_H

@@ -8,6 +8,8 @@
 #include "browse/getdocfile.h"
 #include "browse/partitionnames.h"
 #include "device/deviceitem.h"
+#include "tests/support/loopbackserver.h"
+#include "tests/support/standinhost.h"
 
 #include <QBuffer>
 #include <QDirIterator>
@@ -16,8 +18,6 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTextDocument>
 #include <QTimer>
 #include <QtTest>
@@ -25,52 +25,6 @@
 namespace {
 
 const int waitMs = 30000;
-
-// Answers each request by its opt: JSON for listings, a PNG for thumbnails. Keeps the targets.
-class ScriptedDevice : public QTcpServer
-{
-public:
-    ScriptedDevice()
-    {
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = nextPendingConnection())
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
-        });
-        listen(QHostAddress::LocalHost, 0);
-        QImage image(300, 150, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-    }
-
-    QByteArray listing = "{}";
-    QByteArray png;
-    QStringList targets;
-
-private:
-    void read(QTcpSocket *socket)
-    {
-        const int end = socket->peek(socket->bytesAvailable()).indexOf("\r\n\r\n");
-        if (end < 0)
-            return;
-        const QByteArray head = socket->read(end);
-        socket->readAll();
-        const QString target = QString::fromLatin1(head.split(' ').value(1));
-        targets << target;
-        const QByteArray body = target.contains("opt=getfiledata") ? png : listing;
-        socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " +
-                      QByteArray::number(body.size()) + "\r\n\r\n" + body);
-        socket->disconnectFromHost();
-    }
-};
-
-class TestHost : public DeviceHost
-{
-public:
-    DeviceItem *current = nullptr;
-    DeviceItem *currentDevice() const override { return current; }
-};
 
 QByteArray dirReply(const QString &path, const QJsonArray &files)
 {
@@ -106,6 +60,11 @@ private slots:
     void initTestCase()
     {
         fillExtensionSets();
+        // Thumbnails are pictures, everything else is a listing.
+        QImage image(300, 150, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QBuffer png(&server.replies["opt=getfiledata"]);
+        QVERIFY(png.open(QIODevice::WriteOnly) && image.save(&png, "PNG"));
         // The data directory is the working directory; each run has its own HOME.
         QVERIFY(QDir().mkpath(QDir::homePath() + "/data"));
         QDir::setCurrent(QDir::homePath() + "/data");
@@ -128,8 +87,8 @@ private:
         return item;
     }
 
-    ScriptedDevice server;
-    TestHost host;
+    LoopbackServer server;
+    StandInHost host;
 };
 
 void TestBrowseWidgets::hostileNamesStayInTheCache()
@@ -137,7 +96,7 @@ void TestBrowseWidgets::hostileNamesStayInTheCache()
     const QString home = QDir::homePath();
     for (const QString &id : {QString("TVK0000000001"), QString("../../..")}) {
         QDir("tmp").removeRecursively();
-        server.listing =
+        server.reply =
             dirReply("/media/../../..",
                      QJsonArray{file("../../../../escape.png"), file("..\\..\\win.jpg"),
                                 file("/abs/root.gif"), file("%2e%2e/%2E%2E/enc.jpeg"),
@@ -173,9 +132,9 @@ void TestBrowseWidgets::hostileNamesStayInTheCache()
 void TestBrowseWidgets::tilesRowsAndMarks()
 {
     partitionNames() = {{"/media/sda1", "资料盘"}};
-    server.listing = dirReply(
-        "/media/sda1", QJsonArray{file("照片", "0x01", 0), file("Clip.MP4", "0x20", 1536),
-                                  file("README", "0x20", 1024), file("<b>粗</b>", "0x01", 0)});
+    server.reply = dirReply("/media/sda1",
+                            QJsonArray{file("照片", "0x01", 0), file("Clip.MP4", "0x20", 1536),
+                                       file("README", "0x20", 1024), file("<b>粗</b>", "0x01", 0)});
     QWidget window;
     device(&window, "TVK0000000001");
     auto *explorer = new Explorer(&window);
@@ -252,7 +211,7 @@ void TestBrowseWidgets::reloadFromInsideTheHandler()
 {
     // A handler that reloads the list (a slot on loadFinished) neither deadlocks nor leaves
     // the finished reply in place of the new one.
-    server.listing = dirReply("/media", QJsonArray{file("a.txt")});
+    server.reply = dirReply("/media", QJsonArray{file("a.txt")});
     QWidget window;
     device(&window, "TVK0000000001");
     auto *explorer = new Explorer(&window);
@@ -279,7 +238,7 @@ void TestBrowseWidgets::widgetsOnlyNearTheView()
     QJsonArray files;
     for (int i = 0; i < 100; ++i)
         files.append(file(QString("f%1.txt").arg(i, 3, 10, QChar('0'))));
-    server.listing = dirReply("/media/sda1", files);
+    server.reply = dirReply("/media/sda1", files);
     QWidget window;
     device(&window, "TVK0000000001");
     auto *explorer = new Explorer(&window);

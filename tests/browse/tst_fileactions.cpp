@@ -3,21 +3,15 @@
 // refresh, request-error toasts, and what a device switch does to the lists.
 #include "../account/toastprobe.h"
 #include "app/extensions.h"
-#include "app/mainwidget.h"
-#include "app/yesnodialog.h"
 #include "browse/explorer.h"
 #include "browse/fileitemicon.h"
-#include "browse/filepaths.h"
 #include "browse/getpicfile.h"
 #include "browse/partitionnames.h"
-#include "device/deviceitem.h"
-#include "device/localdevicelistwidget.h"
-#include "tests/support/labprocess.h"
+#include "tests/support/labdevice.h"
+#include "tests/support/windowdriver.h"
 
 #include <QCheckBox>
-#include <QPushButton>
 #include <QStackedWidget>
-#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -25,19 +19,6 @@ namespace {
 const int waitMs = 60000;
 const QString dev1 = "TVK0000000001";
 const QString dev3 = "TVK0000000003";
-
-// Answers the next confirmation dialog with its "确定" or "取消".
-void answerConfirmation(bool yes, QString *text)
-{
-    QTimer::singleShot(50, [yes, text] {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (auto *dialog = qobject_cast<YesNoDialog *>(w); dialog && dialog->isVisible()) {
-                *text = dialog->findChild<QLabel *>("label_tip")->text();
-                dialog->findChild<QPushButton *>(yes ? "btn_yes" : "btn_cancel")->click();
-            }
-        }
-    });
-}
 
 } // namespace
 
@@ -53,9 +34,7 @@ private slots:
     {
         fillExtensionSets();
         QVERIFY2(lab_.startSample(), qPrintable(lab_.lastError()));
-        qputenv("KELVORA_DISCOVERY_TARGET",
-                "127.0.0.1:" +
-                    QByteArray::number(lab_.device(dev1).value("discovery_port").toInt()));
+        answerDiscoveryFrom(lab_, dev1);
         QDir::setCurrent(QDir::homePath());
     }
     void toolbarFollowsTheExplorer();
@@ -66,35 +45,6 @@ private:
     {
         return w.findChild<T *>(QLatin1String(name));
     }
-    static bool waitLoad(FileListWidget *list)
-    {
-        QSignalSpy spy(list, &FileListWidget::loadFinished);
-        return spy.wait(waitMs) && spy.at(0).at(0).toBool();
-    }
-    static void choose(MainWidget &window, const QString &id)
-    {
-        auto *local = window.findChild<LocalDeviceListWidget *>("localDeviceListWidget");
-        QTRY_VERIFY_WITH_TIMEOUT(local->findDevice(id), waitMs);
-        for (int row = 0; row < local->count(); ++row) {
-            if (local->deviceAt(row)->deviceid == id)
-                emit local->itemDoubleClicked(local->item(row));
-        }
-    }
-    static int rowNamed(QListWidget *list, const QString &name)
-    {
-        for (int row = 0; row < list->count(); ++row) {
-            if (FilePaths::fileName(list->item(row)->data(PathRole).toString()) == name)
-                return row;
-        }
-        return -1;
-    }
-    int logged(int since, const QString &part) const
-    {
-        const QStringList lines = lab_.requestLog().mid(since);
-        return int(std::count_if(lines.begin(), lines.end(),
-                                 [&](const QString &l) { return l.contains(part); }));
-    }
-
     LabProcess lab_;
 };
 
@@ -109,8 +59,7 @@ void TestFileActions::toolbarFollowsTheExplorer()
 
     MainWidget window;
     window.show();
-    choose(window, dev1);
-    QCOMPARE(window.currentDevice()->deviceid, dev1);
+    QVERIFY(chooseLanDevice(window, dev1));
     auto *explorer = child<Explorer>(window, "fileListWidget");
     auto *nav = child<QLabel>(window, "navLabel");
     auto *del = child<QPushButton>(window, "deleteButton");
@@ -164,7 +113,7 @@ void TestFileActions::toolbarFollowsTheExplorer()
     del->click();
     QCOMPARE(asked, "确认删除选中的内容吗？");
     QTest::qWait(200);
-    QCOMPARE(logged(mark, "opt=delfileex"), 0);
+    QCOMPARE(lab_.requestsSince(mark, {"opt=delfileex"}), 0);
     answerConfirmation(true, &asked);
     del->click();
     QTRY_VERIFY_WITH_TIMEOUT(findToast("删除 a.txt 成功"), waitMs);
@@ -177,7 +126,7 @@ void TestFileActions::toolbarFollowsTheExplorer()
     QCOMPARE(count->text(), "已选中0个文件");
     QVERIFY(waitLoad(explorer));
     QCOMPARE(explorer->count(), 2);
-    QTRY_VERIFY(logged(mark, "opt=querydir") >= 1);
+    QTRY_VERIFY(lab_.requestsSince(mark, {"opt=querydir"}) >= 1);
 
     // Unknown links and the two request errors the user is told about.
     emit nav->linkActivated("ftp://x");
@@ -194,7 +143,7 @@ void TestFileActions::deviceSwitchResetsTheLists()
 {
     MainWidget window;
     window.show();
-    choose(window, dev1);
+    QVERIFY(chooseLanDevice(window, dev1));
     auto *explorer = child<Explorer>(window, "fileListWidget");
     auto *pictures = child<GetPicFile>(window, "picListWidget");
     window.cloudLeftButtonClicked(2);
@@ -211,13 +160,13 @@ void TestFileActions::deviceSwitchResetsTheLists()
     // Device three answers slowly: while its listing loads, the user goes back to one. The
     // late answer never fills the explorer.
     QVERIFY(lab_.setFaults({{dev3, QJsonObject{{"delay_ms", 1500}}}}));
-    choose(window, dev3);
+    QVERIFY(chooseLanDevice(window, dev3));
     QVERIFY(explorer->isPageLoading());
     QCOMPARE(explorer->count(), 0);
     // The hidden picture list forgot device one's pictures and loads again when shown.
     QCOMPARE(pictures->count(), 0);
     QCOMPARE(pictures->total, -1);
-    choose(window, dev1);
+    QVERIFY(chooseLanDevice(window, dev1));
     QVERIFY(waitLoad(explorer));
     const QStringList dev1Top{"/media/sda1", "/media/sdb1"};
     auto top = [&] {
@@ -233,7 +182,7 @@ void TestFileActions::deviceSwitchResetsTheLists()
     QVERIFY(lab_.setFaults(QJsonObject()));
 
     // Device three: its own partitions and names.
-    choose(window, dev3);
+    QVERIFY(chooseLanDevice(window, dev3));
     QVERIFY(waitLoad(explorer));
     QTRY_COMPARE_WITH_TIMEOUT(partitionNames().value("/media/sda1"), "家庭相册", waitMs);
     QTRY_COMPARE_WITH_TIMEOUT(

@@ -12,9 +12,10 @@
 #include "browse/posterloader.h"
 #include "browse/realvideo.h"
 #include "device/deviceitem.h"
-#include "device/localdevicelistwidget.h"
 #include "tests/support/httpsync.h"
-#include "tests/support/labprocess.h"
+#include "tests/support/labdevice.h"
+#include "tests/support/standinhost.h"
+#include "tests/support/windowdriver.h"
 
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -25,22 +26,6 @@ namespace {
 const int waitMs = 60000;
 const QString dev1 = "TVK0000000001";
 const QString dev3 = "TVK0000000003";
-
-class TestHost : public DeviceHost
-{
-public:
-    DeviceItem *current = nullptr;
-    QWidget *window = nullptr;
-    DeviceItem *currentDevice() const override { return current; }
-    QString currentDeviceId() const override { return current ? current->deviceid : QString(); }
-    QWidget *toastParent() const override { return window; }
-};
-
-bool waitLoad(FileListWidget *list, bool expected = true)
-{
-    QSignalSpy spy(list, &FileListWidget::loadFinished);
-    return spy.wait(waitMs) && spy.at(0).at(0).toBool() == expected;
-}
 
 FileItemIcon *tile(FileListWidget *list, int row)
 {
@@ -53,14 +38,6 @@ int rowWhere(QListWidget *list, int role, const QVariant &value)
         if (list->item(row)->data(role) == value)
             return row;
     return -1;
-}
-
-int toastsStarting(const QString &text)
-{
-    int n = 0;
-    for (MessageBox *t = MessageBox::queueHead(); t; t = t->nextToast())
-        n += t->text().startsWith(text);
-    return n;
 }
 
 } // namespace
@@ -104,13 +81,7 @@ private:
     DeviceItem *device(const QString &id, bool local)
     {
         auto *item = new DeviceItem;
-        item->deviceid = id;
-        item->isLocal = local;
-        item->intraip = item->serverip = "127.0.0.1";
-        item->serverport = quint16(lab_.relayPort());
-        const QJsonObject ports = lab_.device(id);
-        item->xctl_port = quint16(ports.value("xctl_port").toInt());
-        item->http_port = quint16(ports.value("http_port").toInt());
+        item->setRecord(labDevice(lab_, id, !local));
         item->setHost(&host_);
         return item;
     }
@@ -123,13 +94,6 @@ private:
         videos->setHost(&host_);
         videos->show();
         return videos;
-    }
-    int logged(int since, const QStringList &parts) const
-    {
-        int n = 0;
-        for (const QString &line : lab_.requestLog().mid(since))
-            n += std::all_of(parts.begin(), parts.end(), [&](auto &p) { return line.contains(p); });
-        return n;
     }
     static bool allPosters(RealVideo *videos)
     {
@@ -155,7 +119,7 @@ private:
 
     LabProcess lab_;
     QWidget window_;
-    TestHost host_;
+    StandInHost host_;
 };
 
 void TestVideoLab::postersCachedAfterRedirections()
@@ -165,7 +129,7 @@ void TestVideoLab::postersCachedAfterRedirections()
     videos->reload();
     QVERIFY(waitLoad(videos.data()));
     // The lab logs a request once its answer is out: the line may come after the reply.
-    QTRY_COMPARE(logged(mark, {"type=830&start=0&count=100&seriesid=-1&sortby=1"}), 1);
+    QTRY_COMPARE(lab_.requestsSince(mark, {"type=830&start=0&count=100&seriesid=-1&sortby=1"}), 1);
     const int series = rowWhere(videos.data(), KindRole, 1);
     QVERIFY(series >= 0);
     const QString seriesId = videos->item(series)->data(SeriesRole).toString();
@@ -180,8 +144,8 @@ void TestVideoLab::postersCachedAfterRedirections()
 
     // Every poster took three requests (302, 302, 200) and is kept once, 80 pixels wide.
     QVERIFY(allPosters(videos.data()));
-    QTRY_COMPARE(logged(mark, {" GET /poster/", " 302 "}), 2 * videos->count());
-    QTRY_COMPARE(logged(mark, {" GET /poster/", "hop=2 200 "}), videos->count());
+    QTRY_COMPARE(lab_.requestsSince(mark, {" GET /poster/", " 302 "}), 2 * videos->count());
+    QTRY_COMPARE(lab_.requestsSince(mark, {" GET /poster/", "hop=2 200 "}), videos->count());
     const QDir cache("tmp/" + dev1 + "/poster");
     QCOMPARE(cache.entryList({"*.png"}).size(), videos->count() - 1);
     const QString seriesFile =
@@ -194,7 +158,7 @@ void TestVideoLab::postersCachedAfterRedirections()
     QVERIFY(waitLoad(videos.data()));
     QVERIFY(allPosters(videos.data()));
     QTest::qWait(300);
-    QCOMPARE(logged(again, {"/poster/"}), 0);
+    QCOMPARE(lab_.requestsSince(again, {"/poster/"}), 0);
 }
 
 void TestVideoLab::pagingStaysInTheSeries()
@@ -232,7 +196,7 @@ void TestVideoLab::pagingStaysInTheSeries()
     videos->verticalScrollBar()->setValue(videos->verticalScrollBar()->maximum());
     QVERIFY(waitLoad(videos.data()));
     QCOMPARE(videos->count(), 130);
-    QTRY_COMPARE(logged(mark, {QString("start=100&count=50&seriesid=%1&").arg(id)}), 1);
+    QTRY_COMPARE(lab_.requestsSince(mark, {QString("start=100&count=50&seriesid=%1&").arg(id)}), 1);
     for (int row = 0; row < videos->count(); ++row)
         QVERIFY(videos->item(row)->data(PathRole).toString().startsWith("/media/sdb1/长 系列/"));
     QVERIFY(allPosters(videos.data()));
@@ -248,7 +212,7 @@ void TestVideoLab::redirectionLoopAndOddPosters()
     QVERIFY(tile(videos.data(), 0) && tile(videos.data(), 1));
     QVERIFY(QTest::qWaitFor([&] { return videos->pendingPosters() == 0; }, waitMs));
     // Each poster gives up after five hops; the user is told once for the view.
-    QTRY_COMPARE(logged(mark, {" GET /poster/"}), 2 * 6);
+    QTRY_COMPARE(lab_.requestsSince(mark, {" GET /poster/"}), 2 * 6);
     QVERIFY(findToast("获取视频海报失败: 重定向次数过多"));
     QCOMPARE(toastsStarting("获取视频海报失败"), 1);
     QVERIFY(!QFileInfo::exists("tmp/" + dev3 + "/poster"));
@@ -322,24 +286,17 @@ void TestVideoLab::seriesBreadcrumbAndPlaybackInTheWindow()
         return same;
     };
 
-    qputenv("KELVORA_DISCOVERY_TARGET",
-            "127.0.0.1:" + QByteArray::number(lab_.device(dev1).value("discovery_port").toInt()));
+    answerDiscoveryFrom(lab_, dev1);
     MainWidget window;
     window.show();
-    auto *local = window.findChild<LocalDeviceListWidget *>("localDeviceListWidget");
-    QTRY_VERIFY_WITH_TIMEOUT(local->findDevice(dev1), waitMs);
-    for (int row = 0; row < local->count(); ++row)
-        if (local->deviceAt(row)->deviceid == dev1)
-            emit local->itemDoubleClicked(local->item(row));
-    QTRY_VERIFY_WITH_TIMEOUT(window.currentDevice() && window.currentDevice()->deviceid == dev1,
-                             waitMs);
+    QVERIFY(chooseLanDevice(window, dev1));
     auto *videos = window.findChild<RealVideo *>("videoListWidget");
     auto *nav = window.findChild<QLabel *>("navLabel");
     QTest::qWait(2100); // the lab sees new files after two seconds
     const int first = lab_.requestLog().size();
     window.cloudLeftButtonClicked(CloudPage::Videos);
     QVERIFY(waitLoad(videos));
-    QTRY_COMPARE(logged(first, {"start=0&count=100&seriesid=-1&"}), 1);
+    QTRY_COMPARE(lab_.requestsSince(first, {"start=0&count=100&seriesid=-1&"}), 1);
     QCOMPARE(nav->text(), "全部视频");
 
     // Into the series and back out through the breadcrumb's first link.
@@ -347,14 +304,16 @@ void TestVideoLab::seriesBreadcrumbAndPlaybackInTheWindow()
     emit videos->itemDoubleClicked(videos->item(rowWhere(videos, KindRole, 1)));
     QVERIFY(waitLoad(videos));
     QCOMPARE(videos->count(), 3);
-    QTRY_COMPARE(logged(mark, {"count=999&seriesid=" + QString::number(videos->shownSeries())}), 1);
+    QTRY_COMPARE(
+        lab_.requestsSince(mark, {"count=999&seriesid=" + QString::number(videos->shownSeries())}),
+        1);
     const QRegularExpressionMatch back =
         QRegularExpression("href='(video:[^']*)'").match(nav->text());
     QVERIFY(nav->text().contains(">视频集</a>") && back.hasMatch());
     emit nav->linkActivated(back.captured(1));
     QVERIFY(waitLoad(videos));
     QCOMPARE(nav->text(), "全部视频");
-    QTRY_COMPARE(logged(mark, {"start=0&count=100&seriesid=-1&"}), 1);
+    QTRY_COMPARE(lab_.requestsSince(mark, {"start=0&count=100&seriesid=-1&"}), 1);
 
     // Played from the library: one argument, the URL that serves the file.
     emit videos->itemDoubleClicked(videos->item(rowWhere(videos, PathRole, hostile)));

@@ -1,7 +1,6 @@
 // The device classes against the lab: sign-in, bound devices with their disks, discovery on
 // loopback and switching the current device in the main window, and the two routes.
 #include "app/mainwidget.h"
-#include "device/devicehost.h"
 #include "device/deviceitem.h"
 #include "device/localdevicelistwidget.h"
 #include "device/userdevicelistwidget.h"
@@ -9,6 +8,7 @@
 #include "store/database.h"
 #include "tests/support/httpsync.h"
 #include "tests/support/labprocess.h"
+#include "tests/support/standinhost.h"
 
 #include <QJsonDocument>
 #include <QLabel>
@@ -21,27 +21,6 @@ namespace {
 
 const int waitMs = 60000;
 
-// A user signed in at the lab from outside; the current device is the window's.
-class LabHost : public DeviceHost
-{
-public:
-    LabHost(const DeviceUser &user, MainWidget *window = nullptr) : signedIn(user), window(window)
-    {
-    }
-    DeviceUser user() const override { return signedIn; }
-    DeviceItem *currentDevice() const override
-    {
-        return window ? window->currentDevice() : nullptr;
-    }
-    QString currentDeviceId() const override
-    {
-        return window ? window->currentDeviceId() : QString();
-    }
-    QWidget *toastParent() const override { return window; }
-
-    DeviceUser signedIn;
-    MainWidget *window;
-};
 const QString dev1 = "TVK0000000001";
 const QString dev2 = "TVK0000000002";
 const QString dev3 = "TVK0000000003";
@@ -82,13 +61,6 @@ private:
     {
         return lab_.device(id).value(QLatin1String(service) + "_port").toInt();
     }
-    // Lines of the lab's request log, added since the given count, that start with prefix.
-    int logged(int since, const QString &prefix) const
-    {
-        const QStringList lines = lab_.requestLog().mid(since);
-        return int(std::count_if(lines.begin(), lines.end(),
-                                 [&](const QString &line) { return line.startsWith(prefix); }));
-    }
     void answerDiscovery(bool on)
     {
         qputenv("KELVORA_DISCOVERY_TARGET",
@@ -101,7 +73,8 @@ private:
 // The lab's bound list: the on-line box's disks through the relay; the off-line one is not asked.
 void TestDeviceLab::boundDevicesWithDiskSpace()
 {
-    LabHost host(signIn());
+    StandInHost host;
+    host.signedIn = signIn();
     QWidget window;
     auto *list = new UserDeviceListWidget(&window);
     list->setHost(&host);
@@ -130,7 +103,11 @@ void TestDeviceLab::switchingAndRoutes()
     auto *local = window.findChild<LocalDeviceListWidget *>("localDeviceListWidget");
     auto *refresh = window.findChild<QPushButton *>("refreshDeviceButton");
     QVERIFY(bound && local && refresh);
-    LabHost host(user, &window);
+    // A user signed in at the lab from outside; the current device is the window's.
+    StandInHost host;
+    host.signedIn = user;
+    host.follow = window.findChild<DeviceHost *>();
+    QVERIFY(host.follow);
     bound->setHost(&host);
     local->setHost(&host);
     std::unique_ptr<QSettings> settings(openSettingsStore(nullptr));
@@ -173,14 +150,13 @@ void TestDeviceLab::switchingAndRoutes()
         QCOMPARE(reply->error(), QNetworkReply::NoError);
         QCOMPARE(QJsonDocument::fromJson(reply->readAll()).object().value("rtn").toInt(-1), 0);
         QCOMPARE(reply->url().port(), expectedPort);
-        // The lab writes its log lines after answering.
-        QTRY_COMPARE_WITH_TIMEOUT(logged(logStart, deviceLine), 1, waitMs);
-        // Only this query's line counts: the cards' own disk queries go through the relay too
-        // and may be logged at any time.
-        if (expectedPort == lab_.relayPort())
-            QTRY_COMPARE_WITH_TIMEOUT(logged(logStart, "relay " + deviceLine), 1, waitMs);
-        else
-            QCOMPARE(logged(logStart, "relay " + deviceLine), 0);
+        // The lab writes its log lines after answering: the device's own, and the relay's
+        // when it forwarded the query. Only this query's lines count: the cards' own disk
+        // queries go through the relay too and may be logged at any time.
+        const bool relayed = expectedPort == lab_.relayPort();
+        QTRY_COMPARE_WITH_TIMEOUT(lab_.requestsSince(logStart, {deviceLine}), relayed ? 2 : 1,
+                                  waitMs);
+        QCOMPARE(lab_.requestsSince(logStart, {"relay " + deviceLine}), relayed ? 1 : 0);
     };
     queryDir(lab_.relayPort());
     if (QTest::currentTestFailed())

@@ -3,13 +3,13 @@
 // socket takes the discovery requests.
 #include "app/messagebox.h"
 #include "app/networkmanager.h"
-#include "device/devicehost.h"
 #include "device/deviceitem.h"
 #include "device/deviceselection.h"
 #include "device/localdevicelistwidget.h"
 #include "device/replyholder.h"
 #include "device/userdevicelistwidget.h"
 #include "tests/support/loopbackserver.h"
+#include "tests/support/standinhost.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,37 +26,15 @@ const int waitMs = 30000;
 QStringList doubleErrorReports;
 QtMessageHandler previousHandler = nullptr;
 
-// Stands in for the main window in the device tests: it counts network errors and can be
-// given a user and a current device.
-class DeviceTestHost : public DeviceHost
+// The stand-in with a window of its own for the cards and toasts.
+struct DeviceTestHost : StandInHost
 {
-    Q_OBJECT
-
-public:
     DeviceTestHost()
     {
-        connect(this, &DeviceHost::networkError, this,
-                [this](QNetworkReply::NetworkError code) { errors.append(code); });
-        window.resize(400, 300);
+        frame.resize(400, 300);
+        window = &frame;
     }
-
-    void signIn(quint64 userId, const QString &name, const QString &session)
-    {
-        user_.signedIn = true;
-        user_.userId = userId;
-        user_.userName = name;
-        user_.sessionId = session;
-    }
-    DeviceUser user() const override { return user_; }
-    DeviceItem *currentDevice() const override { return current; }
-    QString currentDeviceId() const override { return current ? current->deviceid : currentId; }
-    QWidget *toastParent() const override { return const_cast<QWidget *>(&window); }
-
-    DeviceUser user_;
-    DeviceItem *current = nullptr;
-    QString currentId;
-    QWidget window;
-    QList<QNetworkReply::NetworkError> errors;
+    QWidget frame;
 };
 
 QLabel *label(const QWidget *card, const char *name)
@@ -100,7 +78,7 @@ QByteArray answer(const QString &id, const QString &ip = "127.0.0.1", int xctl =
 // through the relay; the other route leads to port 1, where nothing listens.
 DeviceItem *card(DeviceTestHost &host, quint16 port, bool online, bool local = true)
 {
-    auto *item = new DeviceItem(&host.window);
+    auto *item = new DeviceItem(&host.frame);
     item->setHost(&host);
     item->deviceid = "TVK1000A00000000001";
     item->aliasname = "客厅";
@@ -156,7 +134,7 @@ public:
 
     DeviceTestHost host;
     LoopbackServer server;
-    UserDeviceListWidget list{&host.window};
+    UserDeviceListWidget list{&host.frame};
     bool hosted = (list.setHost(&host), true);
 };
 
@@ -246,7 +224,7 @@ private slots:
         QCOMPARE(label(item, "nameLabel")->text(), online ? "客厅（在线）" : "客厅（离线）");
         // Shown: an on-line card asks for its disks (on its own route: the other leads nowhere),
         // an off-line one not.
-        host.window.show();
+        host.frame.show();
         QCOMPARE(bool(item->diskInfoReply), online);
         QTRY_VERIFY_WITH_TIMEOUT(!item->diskInfoReply, waitMs);
         QCOMPARE(label(item, "sizeLabel")->text(), size);
@@ -255,9 +233,9 @@ private slots:
         if (!online)
             return;
         // Shown again: it asks again.
-        host.window.hide();
+        host.frame.hide();
         server.reply = R"({"rtn":0,"disklist":[{"Partitionlist":[]}]})";
-        host.window.show();
+        host.frame.show();
         QVERIFY(item->diskInfoReply);
         QTRY_VERIFY_WITH_TIMEOUT(!item->diskInfoReply, waitMs);
         QCOMPARE(label(item, "sizeLabel")->text(), "0字节可用/0字节");
@@ -273,7 +251,7 @@ private slots:
         DeviceItem *other = card(host, LoopbackServer::closedPort(), true);
         DeviceItem *current = host.current = card(host, LoopbackServer::closedPort(), true);
         DeviceItem *removed = card(host, LoopbackServer::closedPort(), true);
-        host.window.show();
+        host.frame.show();
         QPointer<QNetworkReply> reply = removed->diskInfoReply;
         QVERIFY(reply);
         connect(reply, &QNetworkReply::errorOccurred, removed, [removed] { delete removed; });
@@ -300,7 +278,7 @@ private slots:
         DeviceItem *item = host.current = card(host, server.serverPort(), true);
         item->aliasname = "<b>客厅</b><img src=x>";
         item->updateStatus();
-        host.window.show();
+        host.frame.show();
         QTRY_VERIFY_WITH_TIMEOUT(!item->diskInfoReply, waitMs);
         ReplyHolder::setDefaultLimits(saved);
         QCOMPARE(label(item, "sizeLabel")->text(), "查询超时");
@@ -314,8 +292,8 @@ private slots:
 
         server.mode = LoopbackServer::Answer;
         server.reply = R"({"rtn":0,"disklist":[{"Partitionlist":[{"size":2048,"used":0}]}]})";
-        host.window.hide();
-        host.window.show();
+        host.frame.hide();
+        host.frame.show();
         QTRY_VERIFY_WITH_TIMEOUT(!item->diskInfoReply, waitMs);
         QCOMPARE(shown(item->toolTip()), "设备: <b>客厅</b><img src=x>\n硬盘: 2KB可用/2KB");
     }
@@ -348,7 +326,7 @@ private slots:
     void boundListLoads()
     {
         BoundFixture f;
-        f.host.user_.signedIn = false;
+        f.host.signedIn.signedIn = false;
         // A trailing "/" on the server address is not doubled.
         qputenv("KELVORA_DEVICE_MANAGER", f.server.origin() + "/");
         QSignalSpy finished(&f.list, &UserDeviceListWidget::finished);
@@ -428,7 +406,7 @@ private slots:
         const QString prefix = "加载设备列表失败: ";
         QVERIFY2(toast->text().startsWith(prefix) && toast->text().size() > prefix.size(),
                  qPrintable(toast->text()));
-        QCOMPARE(toast->parentWidget(), &f.host.window);
+        QCOMPARE(toast->parentWidget(), &f.host.frame);
 
         // A list that goes away (sign-out, window closed) after its query failed but before
         // the reply finished: the reply is released without a second error report.

@@ -9,6 +9,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
+
 namespace {
 
 QByteArray readFile(const QString &path)
@@ -184,6 +186,15 @@ QStringList LabProcess::requestLog() const
         return {};
     return QString::fromUtf8(readFile(dir_->path() + QStringLiteral("/lab.err")))
         .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+int LabProcess::requestsSince(int since, const QStringList &parts) const
+{
+    int n = 0;
+    for (const QString &line : requestLog().mid(since))
+        n += std::all_of(parts.begin(), parts.end(),
+                         [&line](const QString &part) { return line.contains(part); });
+    return n;
 }
 
 bool LabProcess::setFaults(const QJsonObject &faults, int timeoutMs)

@@ -51,6 +51,8 @@ public:
     }
     // One line per request (method, full target, status, bytes), as logged so far.
     QStringList requestLog() const;
+    // How many lines of the request log, from line `since` on, contain every one of parts.
+    int requestsSince(int since, const QStringList &parts) const;
     // Replaces the run-time fault set (POST /lab/faults); true when the lab accepted it.
     bool setFaults(const QJsonObject &faults, int timeoutMs = 10000);
     // The folder the sample was written to (empty after start() with an own configuration).

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QMap>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
 // An HTTP server on loopback for client tests: answers every request with one canned reply, or
 // misbehaves the ways a box (or anything answering discovery) can: never answering, streaming
-// for ever, declaring or inflating to a huge body, trickling. Keeps each request's head.
+// for ever, declaring or inflating to a huge body, trickling. Keeps each request's head. A
+// request whose head contains a key of `replies` gets that key's body instead.
 class LoopbackServer : public QTcpServer
 {
 public:
@@ -39,6 +41,7 @@ public:
 
     Mode mode;
     QByteArray reply = "{}";
+    QMap<QByteArray, QByteArray> replies;
     QList<QByteArray> heads;
 
 private:
@@ -51,6 +54,9 @@ private:
         socket->readAll();
         const QByteArray head = "HTTP/1.1 200 OK\r\nConnection: close\r\n";
         QByteArray body = reply, extra;
+        for (auto it = replies.cbegin(); it != replies.cend(); ++it)
+            if (heads.last().contains(it.key()))
+                body = it.value();
         switch (mode) {
         case Silent:
             return;
