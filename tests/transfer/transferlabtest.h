@@ -1,8 +1,7 @@
 #pragma once
-// What the transfer tests against the lab share: the device records of both routes, source
-// files with known content, and reads of the stored rows.
-#include "device/devicerecord.h"
-#include "tests/support/labprocess.h"
+// What the transfer tests against the lab share: source files with known content, and reads of
+// the stored rows.
+#include "tests/support/labdevice.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -11,20 +10,6 @@
 
 const QString kDev1 = QStringLiteral("TVK0000000001");
 const QString kDev3 = QStringLiteral("TVK0000000003");
-
-inline DeviceRecord labDevice(const LabProcess &lab, const QString &id, bool relay)
-{
-    const QJsonObject d = lab.device(id);
-    DeviceRecord r;
-    r.deviceid = id;
-    r.isLocal = !relay;
-    r.intraip = r.serverip = QStringLiteral("127.0.0.1");
-    r.serverport = quint16(lab.relayPort());
-    r.xctl_port = quint16(d.value(QLatin1String("xctl_port")).toInt());
-    r.mps_port = quint16(d.value(QLatin1String("mps_port")).toInt());
-    r.http_port = quint16(d.value(QLatin1String("http_port")).toInt());
-    return r;
-}
 
 inline QByteArray pseudoRandom(qint64 size, quint32 seed)
 {

@@ -5,15 +5,12 @@
 // page's keys.
 #include "../account/toastprobe.h"
 #include "app/extensions.h"
-#include "app/mainwidget.h"
 #include "app/transferactions.h"
-#include "app/yesnodialog.h"
 #include "browse/explorer.h"
 #include "browse/fileitemicon.h"
 #include "browse/filepaths.h"
-#include "device/deviceitem.h"
-#include "device/localdevicelistwidget.h"
 #include "store/database.h"
+#include "tests/support/windowdriver.h"
 #include "transfer/recentfile.h"
 #include "transfer/tasklistitemwidget.h"
 #include "transfer/tasklistwidget.h"
@@ -26,7 +23,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStackedWidget>
-#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -86,7 +82,6 @@ private:
         return window->findChild<T *>(QLatin1String(name));
     }
     bool listFolder(const QString &devicePath);
-    int rowNamed(QListWidget *list, const QString &name);
     QStringList recentNames();
     QString sda1() const { return lab.device(kDev1).value("root").toString() + "/sda1"; }
 
@@ -102,8 +97,7 @@ void TestTransferActions::initTestCase()
 {
     fillExtensionSets();
     QVERIFY2(lab.startSample(), qPrintable(lab.lastError()));
-    qputenv("KELVORA_DISCOVERY_TARGET",
-            "127.0.0.1:" + QByteArray::number(lab.device(kDev1).value("discovery_port").toInt()));
+    answerDiscoveryFrom(lab, kDev1);
     QDir::setCurrent(QDir::homePath());
 }
 
@@ -119,12 +113,7 @@ void TestTransferActions::init()
     QVERIFY(actions && manager);
     actions->setDialogs(&answers);
     answers = Answers();
-    auto *local = child<LocalDeviceListWidget>("localDeviceListWidget");
-    QTRY_VERIFY_WITH_TIMEOUT(local->findDevice(kDev1), waitMs);
-    for (int row = 0; row < local->count(); ++row)
-        if (local->deviceAt(row)->deviceid == kDev1)
-            emit local->itemDoubleClicked(local->item(row));
-    QCOMPARE(window->currentDevice()->deviceid, kDev1);
+    QVERIFY(chooseLanDevice(*window, kDev1));
 }
 
 void TestTransferActions::cleanup()
@@ -145,14 +134,6 @@ bool TestTransferActions::listFolder(const QString &devicePath)
     }
     explorer->queryDir(FilePaths::encode(devicePath));
     return loaded.wait(waitMs) && loaded.at(0).at(0).toBool();
-}
-
-int TestTransferActions::rowNamed(QListWidget *list, const QString &name)
-{
-    for (int row = 0; row < list->count(); ++row)
-        if (FilePaths::fileName(list->item(row)->data(PathRole).toString()) == name)
-            return row;
-    return -1;
 }
 
 QStringList TestTransferActions::recentNames()
@@ -195,10 +176,7 @@ void TestTransferActions::downloadsLandInTheFolder()
     answers.folder = folder;
     child<QPushButton>("downloadButton")->click();
     QCOMPARE(manager->downloadList().size(), 0);
-    bool told = false;
-    for (MessageBox *t = MessageBox::queueHead(); t; t = t->nextToast())
-        told = told || t->text().startsWith("磁盘空间不足，还差");
-    QVERIFY(told);
+    QVERIFY(toastsStarting("磁盘空间不足，还差") > 0);
     archiveItem->setData(SizeRole, quint64(archive.size()));
 
     child<QPushButton>("downloadButton")->click();
@@ -223,22 +201,6 @@ void TestTransferActions::downloadsLandInTheFolder()
     QCOMPARE(child<QLabel>("label_totalDownProgress")->text(),
              QString("下载进度：100% 共3个文件，还剩0个文件"));
     QVERIFY(!child("btn_pauseAllDownload")->isHidden());
-
-    // Names a device could send that are no file name here stay inside the folder too.
-    const QStringList hostile{"/media/sda1/取回/..", "/media/sda1/取回/", "/media/sda1/取回/...."};
-    for (int i = 0; i < hostile.size(); ++i)
-        explorer->item(i + 1)->setData(PathRole, hostile[i]);
-    explorer->clearSelection();
-    for (int i = 1; i <= 3; ++i)
-        explorer->item(i)->setSelected(true);
-    QCOMPARE(actions->downloadInto(folder, explorer), 3);
-    QStringList odd;
-    for (const Task *task : manager->downloadList().mid(3))
-        odd << task->localPath();
-    QCOMPARE(odd, QStringList({folder + "/_..", folder + "/_", folder + "/_...."}));
-    QTRY_VERIFY_WITH_TIMEOUT(manager->downloadList().at(5)->status() == Task::Failed, waitMs);
-    answers.yes = true;
-    actions->cancelAll(0);
     // Nothing was written beside the chosen folder.
     QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{"下载 目录"});
@@ -360,9 +322,7 @@ void TestTransferActions::keys()
     QVERIFY(QDir().mkpath(sda1() + "/键/里面"));
     QVERIFY(writeFile(sda1() + "/键/删我.txt", "x"));
     QVERIFY(listFolder("/media/sda1/键"));
-    const auto requests = [this](const QString &part) {
-        return lab.requestLog().filter(part).size();
-    };
+    const auto requests = [this](const QString &part) { return lab.requestsSince(0, {part}); };
     const int listed = requests("opt=querydir");
     QTest::keyClick(window, Qt::Key_F5);
     QTRY_COMPARE(requests("opt=querydir"), listed + 1);
@@ -381,11 +341,7 @@ void TestTransferActions::keys()
     // Delete asks as the toolbar's button does.
     explorer->clearSelection();
     explorer->item(rowNamed(explorer, "删我.txt"))->setSelected(true);
-    QTimer::singleShot(0, [] {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *dialog = qobject_cast<YesNoDialog *>(w); dialog && dialog->isVisible())
-                dialog->accept();
-    });
+    answerConfirmation(true);
     QTest::keyClick(window, Qt::Key_Delete);
     QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(sda1() + "/键/删我.txt"), waitMs);
 

@@ -40,6 +40,8 @@ void TestTransferUnits::saveNames_data()
                                                   << "b(1).txt";
     QTest::newRow("dot dot") << QStringList{} << "/media/sda1/.."
                              << "_..";
+    QTest::newRow("dots only") << QStringList{} << "/media/sda1/...."
+                               << "_....";
     QTest::newRow("empty") << QStringList{} << "/media/sda1/"
                            << "_";
     QTest::newRow("backslash") << QStringList{} << "/media/x/..\\..\\evil"
@@ -136,6 +138,7 @@ void TestTransferUnits::contentRange_data()
     row("first past a small total", "bytes 1000-4999/500", -1, -1, -1);
     row("slash first", "/5000", -1, -1, -1);
     row("no slash", "bytes 0-9", -1, -1, -1);
+    row("no last", "bytes 1000-/1010", -1, -1, -1);
     row("no unit", "0-9/10", -1, -1, -1);
     row("other unit", "items 0-9/10", -1, -1, -1);
     row("garbage", "bytes a-b/c", -1, -1, -1);
