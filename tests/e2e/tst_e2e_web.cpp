@@ -309,7 +309,7 @@ void TestE2EWeb::downloadsFileAndFolders()
     QVERIFY(until(cloud, "!$('#tips').is(':visible')"));
     QVERIFY(clickOn(entry("我的图片"), "right"));
     QVERIFY(until(cloud, "$('#qm_menu_dl').is(':visible')"));
-    QVERIFY(s.saveShot(client, QStringLiteral("cloud-pane.png")));
+    QVERIFY(s.saveShot(s.mainWindow(client), QStringLiteral("cloud-pane.png")));
     cloud.evaluate("yunpan.menuManager.hideAll(); true");
 }
 
@@ -344,7 +344,7 @@ void TestE2EWeb::syncTabListsAndControlsDownloads()
     };
     QVERIFY2(waitUntil(listed, answerMs), QJsonDocument(rows).toJson().constData());
     QVERIFY(webui.evaluate("document.getElementById('status').hidden").toBool());
-    QVERIFY(s.saveShot(client, QStringLiteral("sync-pane.png")));
+    QVERIFY(s.saveShot(s.mainWindow(client), QStringLiteral("sync-pane.png")));
 
     const QString gid = rows.value(slow).toArray().at(1).toString();
     const QString row = QStringLiteral("#downloads tr[data-gid='%1'] button.").arg(gid);

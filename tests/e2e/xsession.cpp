@@ -93,7 +93,8 @@ QList<XSession::Window> XSession::windows(qint64 pid, const QString &title)
     QByteArray shell;
     run("xdotool",
         {"search", "--onlyvisible", "--all", "--pid", QString::number(pid), "--name",
-         '^' + QRegularExpression::escape(title) + '$', "getwindowgeometry", "--shell", "%@"},
+         title.isNull() ? QStringLiteral(".*") : '^' + QRegularExpression::escape(title) + '$',
+         "getwindowgeometry", "--shell", "%@"},
         &shell);
     QList<QMap<QByteArray, qint64>> values;
     for (const QByteArray &kv : shell.split('\n')) {
@@ -110,9 +111,10 @@ QList<XSession::Window> XSession::windows(qint64 pid, const QString &title)
     return found;
 }
 
-bool XSession::click(int x, int y)
+bool XSession::click(int x, int y, int count)
 {
-    return run("xdotool", {"mousemove", QString::number(x), QString::number(y), "click", "1"});
+    return run("xdotool", {"mousemove", QString::number(x), QString::number(y), "click", "--repeat",
+                           QString::number(count), "--delay", "80", "1"});
 }
 
 bool XSession::replaceText(const QString &text)
@@ -198,12 +200,13 @@ bool ClientSession::typeSignIn(const XSession::Window &dialog, const QString &na
            x.replaceText(password) && x.click(dialog, loginButton);
 }
 
-bool ClientSession::saveShot(const QProcess &client, const QString &name, const QImage &screen)
+bool ClientSession::saveShot(const XSession::Window &window, const QString &name,
+                             const QImage &screen)
 {
-    const QImage window = (screen.isNull() ? x.grab() : screen).copy(mainWindow(client).geometry);
+    const QImage shot = (screen.isNull() ? x.grab() : screen).copy(window.geometry);
     const QString docs = qEnvironmentVariable("KELVORA_E2E_SCREENSHOT_DIR");
-    return window.save(work + QLatin1Char('/') + name) &&
-           (docs.isEmpty() || window.save(docs + QLatin1Char('/') + name));
+    return window.isValid() && shot.save(work + QLatin1Char('/') + name) &&
+           (docs.isEmpty() || shot.save(docs + QLatin1Char('/') + name));
 }
 
 void ClientSession::reportFailure() const

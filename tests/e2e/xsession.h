@@ -39,13 +39,15 @@ public:
     bool run(const QString &program, const QStringList &args, QByteArray *out = nullptr,
              int timeoutMs = 30000);
 
-    // The viewable top-level windows of a process whose title is exactly `title`.
-    QList<Window> windows(qint64 pid, const QString &title);
+    // The viewable top-level windows of a process whose title is exactly `title` (any title when
+    // null; titles are ASCII only: the tools' arguments pass through the test's locale).
+    QList<Window> windows(qint64 pid, const QString &title = QString());
 
-    bool click(int x, int y);
-    bool click(const Window &window, QPoint at)
+    // `count` 2 is a double click.
+    bool click(int x, int y, int count = 1);
+    bool click(const Window &window, QPoint at, int count = 1)
     {
-        return click(window.geometry.x() + at.x(), window.geometry.y() + at.y());
+        return click(window.geometry.x() + at.x(), window.geometry.y() + at.y(), count);
     }
     // Selects everything in the focused field and types `text` over it.
     bool replaceText(const QString &text);
@@ -81,8 +83,9 @@ public:
     XSession::Window mainWindow(const QProcess &client) { return window(client, true); }
     // Types name and password into the login dialog and presses its button.
     bool typeSignIn(const XSession::Window &dialog, const QString &name, const QString &password);
-    // Saves the main window as work/<name>, and under KELVORA_E2E_SCREENSHOT_DIR when set.
-    bool saveShot(const QProcess &client, const QString &name, const QImage &screen = {});
+    // Saves a window, from `screen` or a fresh grab, as work/<name>, and under
+    // KELVORA_E2E_SCREENSHOT_DIR when set.
+    bool saveShot(const XSession::Window &window, const QString &name, const QImage &screen = {});
     // After a failed step: the clients' output and the lab's last requests.
     void reportFailure() const;
 
