@@ -4,11 +4,14 @@
 //
 // One journey; the steps build on each other in declaration order. A wrong password, then the
 // sign-in; every page of the window, each shot when it has settled; a file deleted and a folder
-// made on the device; the cloud-disk pane; sign-out and sign-in; a sign-in elsewhere kicks the
-// client out; a second start brings the window back; a restart signs in by itself.
+// made on the device; a download and an upload, slowed by the lab; the cloud-disk pane; sign-out
+// and sign-in; a sign-in elsewhere kicks the client out; a second start brings the window back;
+// a restart signs in by itself and finishes both transfers.
 #include "tests/e2e/xsession.h"
 #include "tests/support/httpsync.h"
 
+#include <QCryptographicHash>
+#include <QRandomGenerator>
 #include <QtTest>
 
 namespace {
@@ -16,6 +19,7 @@ namespace {
 const int startMs = ClientSession::startMs, answerMs = ClientSession::answerMs;
 const QString device = QStringLiteral("TVK0000000001");
 const QString demo = QStringLiteral("demo"), demoPassword = QStringLiteral("demo123");
+const QString big = QStringLiteral("大文件 8MB.bin"); // on the device's first partition
 
 // Positions inside the windows, from their fixed layouts.
 namespace At {
@@ -24,13 +28,16 @@ const QPoint cloud(268, 45), settings(557, 45), sync(461, 45), user(768, 44), cl
 const QPoint switchAccount(768, 69); // the user menu's first item
 // cloud page: left column and toolbar
 const QPoint explorer(60, 221), pictures(60, 265), videos(60, 309), documents(60, 353);
-const QPoint remove(226, 115), newFolder(331, 115);
+const QPoint upload(58, 115), download(142, 115), remove(226, 115), newFolder(331, 115);
+const QPoint refresh(883, 115), recent(60, 177);
+// task page: left column
+const QPoint task(365, 45), uploads(75, 156), downloads(75, 201);
 // settings page: left column
 const QPoint savePath(49, 156), devices(49, 201);
 // login dialog
 const QPoint dialogClose(315, 15);
-// confirmation dialog
-const QPoint yes(240, 215);
+// confirmation dialog; device folder picker
+const QPoint yes(240, 215), pickerFirst(76, 95), pickerOk(390, 383);
 // The n-th tile of a file list in icon mode, five to a row.
 QPoint tile(int n)
 {
@@ -41,6 +48,13 @@ QPoint tile(int n)
 // Login dialog: a failure toast lies over it at (16,118), the kick-out toast over its button;
 // these bands are white otherwise.
 const QRect toastBand(30, 140, 270, 10), kickOutBand(30, 327, 270, 6);
+
+QByteArray sha256(const QString &path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
+}
 
 int nonWhite(const QImage &image, const QRect &area)
 {
@@ -81,6 +95,13 @@ private slots:
                          QStringLiteral("127.0.0.1:%1")
                              .arg(s.lab.device(device).value("discovery_port").toInt()));
         disk = s.lab.device(device).value("root").toString() + QStringLiteral("/sda1");
+        saveDir = s.work + QStringLiteral("/downloads");
+        upFile = s.work + QStringLiteral("/up load #1 & more.bin");
+        QByteArray bytes(8 << 20, Qt::Uninitialized);
+        QRandomGenerator(15).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+        QFile up(upFile);
+        QVERIFY(QDir().mkpath(saveDir) && up.open(QIODevice::WriteOnly) &&
+                up.write(bytes) == bytes.size());
     }
     void cleanupTestCase()
     {
@@ -96,10 +117,11 @@ private slots:
     void wrongPasswordKeepsDialog();
     void signInShowsEveryPage();
     void deleteAndNewFolderReachDevice();
+    void transfersStartAndShow();
     void cloudPaneOpensSite();
     void signOutAndKickOut();
     void secondStartBringsWindowBack();
-    void restartSignsInByItself();
+    void restartSignsInAndResumes();
 
 private:
     int logged(const QString &needle) const { return s.lab.requestLog().filter(needle).size(); }
@@ -122,6 +144,14 @@ private:
     // The same account signs in elsewhere, which takes the client's session over.
     bool signInElsewhere();
     QByteArray sql(const QString &statement) const;
+    // Types a path into the file dialog that opens and takes it.
+    bool chooseInFileDialog(const QString &path);
+    int tileOf(const QString &name) const
+    {
+        return QDir(disk)
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::DirsFirst | QDir::Name)
+            .indexOf(name);
+    }
     // The client's window of that size: a dialog or a menu.
     XSession::Window popup(QSize size)
     {
@@ -136,6 +166,7 @@ private:
     QProcess client;
     QProcess second;
     QString disk; // the device's first partition on the lab's disk
+    QString saveDir, upFile;
 };
 
 bool TestE2EClient::clickMain(const QList<QPoint> &points, int count)
@@ -167,6 +198,12 @@ bool TestE2EClient::signInElsewhere()
     return HttpSync(answerMs)
         .post(QUrl(s.lab.accountUrl() + QStringLiteral("/account/login")), form)
         .body.contains("\"code\":0");
+}
+
+bool TestE2EClient::chooseInFileDialog(const QString &path)
+{
+    return waitUntil([&] { return popup(QSize(600, 416)).isValid(); }, answerMs) &&
+           s.x.replaceText(path) && s.x.run("xdotool", {"key", "Return"});
 }
 
 bool TestE2EClient::signIn(const QString &password)
@@ -232,12 +269,9 @@ void TestE2EClient::deleteAndNewFolderReachDevice()
         QVERIFY(waitUntil([&] { return logged("opt=querydir") > listed; }, answerMs));
         settled();
     }
-    const QStringList entries =
-        QDir(disk).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::DirsFirst | QDir::Name);
     const QString doomed = QStringLiteral("预告片.mp4");
-    QVERIFY(entries.contains(doomed));
-
-    QVERIFY(clickMain({At::tile(entries.indexOf(doomed)), At::remove}));
+    QVERIFY(tileOf(doomed) >= 0);
+    QVERIFY(clickMain({At::tile(tileOf(doomed)), At::remove}));
     XSession::Window confirm;
     QVERIFY2(waitUntil([&] { return (confirm = popup(QSize(400, 250))).isValid(); }, answerMs),
              "no confirmation before deleting");
@@ -250,6 +284,44 @@ void TestE2EClient::deleteAndNewFolderReachDevice()
                        answerMs),
              "no new folder on the device");
     QVERIFY(shot(QStringLiteral("main-window.png")));
+}
+
+void TestE2EClient::transfersStartAndShow()
+{
+    // Slow enough to be under way still when the client restarts at the end.
+    QVERIFY(s.lab.setFaults({{device, QJsonObject{{"rate_limit_bytes_per_s", 65536}}}}));
+    const int listed = logged(QStringLiteral("opt=querydir"));
+    QVERIFY(clickMain({At::refresh}));
+    QVERIFY(waitUntil([&] { return logged("opt=querydir") > listed; }, answerMs));
+    settled();
+
+    QVERIFY(clickMain({At::tile(tileOf(big)), At::download}));
+    QVERIFY(chooseInFileDialog(saveDir));
+    QVERIFY2(
+        waitUntil([&] { return QFileInfo(saveDir + '/' + big + ".vbxdl").size() > 0; }, answerMs),
+        "the download did not start");
+
+    QVERIFY(clickMain({At::upload}));
+    QVERIFY(chooseInFileDialog(upFile));
+    XSession::Window picker;
+    QVERIFY2(waitUntil([&] { return (picker = popup(QSize(550, 410))).isValid(); }, answerMs),
+             "no device folder picker");
+    QVERIFY(s.x.click(picker, At::pickerFirst, 2));
+    QVERIFY(waitUntil([&] { return logged("count=9999&path=/media/sda1 ") > 0; }, answerMs));
+    QVERIFY(s.saveShot(picker, QStringLiteral("folder-picker.png")));
+    QVERIFY(s.x.click(picker, At::pickerOk));
+    QVERIFY2(
+        waitUntil(
+            [&] {
+                return !QDir(disk).entryList({"*.labpart"}, QDir::Files | QDir::Hidden).isEmpty();
+            },
+            answerMs),
+        "the upload did not start");
+
+    QVERIFY(clickMain({At::task, At::uploads}));
+    QVERIFY(shot(QStringLiteral("upload-list.png")));
+    QVERIFY(clickMain({At::downloads}));
+    QVERIFY(shot(QStringLiteral("download-list.png")));
 }
 
 void TestE2EClient::cloudPaneOpensSite()
@@ -306,10 +378,15 @@ void TestE2EClient::secondStartBringsWindowBack()
     QVERIFY(!s.loginDialog(client).isValid());
 }
 
-void TestE2EClient::restartSignsInByItself()
+void TestE2EClient::restartSignsInAndResumes()
 {
+    // Neither transfer has finished yet; the restart must not lose what the download has.
+    const QString saved = saveDir + '/' + big, uploaded = disk + "/up load #1 & more.bin";
+    QVERIFY(!QFileInfo::exists(saved) && !QFileInfo::exists(uploaded));
     client.terminate();
     QVERIFY2(client.waitForFinished(answerMs), "the client did not end on SIGTERM");
+    QVERIFY(QFileInfo(saved + ".vbxdl").size() > 0);
+    QVERIFY(s.lab.setFaults({}));
     const int signIns = logged(QStringLiteral("POST /account/login"));
     QVERIFY(s.startClient(client, QStringLiteral("client-3.log"), discovery));
     // A client that cannot start (no display) ends at once: say so instead of waiting.
@@ -321,6 +398,27 @@ void TestE2EClient::restartSignsInByItself()
     QCOMPARE(logged(QStringLiteral("POST /account/login")), signIns + 1);
     QVERIFY2(waitUntil([&] { return !s.loginDialog(client).isValid(); }, answerMs),
              "the login dialog stayed after the automatic sign-in");
+
+    // Both finish whole; the download asked only for what it lacked.
+    QVERIFY2(waitUntil([&] { return sha256(saved) == sha256(disk + '/' + big); }, startMs),
+             "the download did not finish whole");
+    QVERIFY2(waitUntil([&] { return sha256(uploaded) == sha256(upFile); }, startMs),
+             "the upload did not finish whole");
+    const QStringList gets = s.lab.requestLog().filter(" http GET /media/sda1/%E5%A4%A7");
+    QVERIFY(gets.size() >= 2);
+    QVERIFY2(gets.last().contains(" 206 ") &&
+                 gets.last().section(' ', -1).toLongLong() < QFileInfo(saved).size(),
+             qPrintable(gets.last()));
+    QVERIFY2(
+        waitUntil(
+            [&] {
+                return sql("SELECT status FROM download UNION ALL SELECT status FROM upload") ==
+                       "3\n3";
+            },
+            answerMs),
+        "the transfers are not stored as complete");
+    QVERIFY(clickMain({At::cloud, At::recent}));
+    QVERIFY(shot(QStringLiteral("recent.png")));
 
     // Taken over once more: the login dialog's close button ends the program normally.
     QVERIFY(signInElsewhere());
