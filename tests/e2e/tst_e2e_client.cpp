@@ -4,9 +4,10 @@
 //
 // One journey; the steps build on each other in declaration order. A wrong password, then the
 // sign-in; every page of the window, each shot when it has settled; a file deleted and a folder
-// made on the device; a download and an upload, slowed by the lab; the cloud-disk pane; sign-out
-// and sign-in; a sign-in elsewhere kicks the client out; a second start brings the window back;
-// a restart signs in by itself and finishes both transfers.
+// made on the device; three downloads, an upload through the dialogs and one dropped from another
+// program, all slowed by the lab; the cloud-disk pane; sign-out and sign-in; a sign-in elsewhere
+// kicks the client out; a second start brings the window back; a restart signs in by itself and
+// finishes the transfers, each checked by its bytes at both ends.
 #include "tests/e2e/xsession.h"
 #include "tests/support/httpsync.h"
 
@@ -19,7 +20,8 @@ namespace {
 const int startMs = ClientSession::startMs, answerMs = ClientSession::answerMs;
 const QString device = QStringLiteral("TVK0000000001");
 const QString demo = QStringLiteral("demo"), demoPassword = QStringLiteral("demo123");
-const QString big = QStringLiteral("大文件 8MB.bin"); // on the device's first partition
+// First among the first partition's folders, so its first tile.
+const QString transferFolder = QStringLiteral("0 传输 测试");
 
 // Positions inside the windows, from their fixed layouts.
 namespace At {
@@ -29,7 +31,7 @@ const QPoint switchAccount(768, 69); // the user menu's first item
 // cloud page: left column and toolbar
 const QPoint explorer(60, 221), pictures(60, 265), videos(60, 309), documents(60, 353);
 const QPoint upload(58, 115), download(142, 115), remove(226, 115), newFolder(331, 115);
-const QPoint refresh(883, 115), recent(60, 177);
+const QPoint recent(60, 177);
 // task page: left column
 const QPoint task(365, 45), uploads(75, 156), downloads(75, 201);
 // settings page: left column
@@ -48,6 +50,19 @@ QPoint tile(int n)
 // Login dialog: a failure toast lies over it at (16,118), the kick-out toast over its button;
 // these bands are white otherwise.
 const QRect toastBand(30, 140, 270, 10), kickOutBand(30, 327, 270, 6);
+
+QByteArray pseudoRandom(int size, quint32 seed)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32 *>(data.data()), size / 4);
+    return data;
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
 
 QByteArray sha256(const QString &path)
 {
@@ -95,13 +110,22 @@ private slots:
                          QStringLiteral("127.0.0.1:%1")
                              .arg(s.lab.device(device).value("discovery_port").toInt()));
         disk = s.lab.device(device).value("root").toString() + QStringLiteral("/sda1");
-        saveDir = s.work + QStringLiteral("/downloads");
-        upFile = s.work + QStringLiteral("/up load #1 & more.bin");
-        QByteArray bytes(8 << 20, Qt::Uninitialized);
-        QRandomGenerator(15).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
-        QFile up(upFile);
-        QVERIFY(QDir().mkpath(saveDir) && up.open(QIODevice::WriteOnly) &&
-                up.write(bytes) == bytes.size());
+        // What goes where: three files down, two local ones up. Paths typed into the file
+        // dialogs are ASCII: xdotool drops Chinese letters now and then.
+        const QString folder = disk + '/' + transferFolder, local = s.work + "/local files";
+        saveDir = s.work + "/save here";
+        QVERIFY(QDir().mkpath(folder) && QDir().mkpath(local) && QDir().mkpath(saveDir));
+        const QList<QPair<QString, int>> files{
+            {"a 报告 2024.txt", 40 << 10}, {"b 照片 &.dat", 300 << 10}, {"c 大文件.bin", 12 << 20}};
+        for (const auto &file : files) {
+            QVERIFY(writeFile(folder + '/' + file.first, pseudoRandom(file.second, file.second)));
+            copies.append({folder + '/' + file.first, saveDir + '/' + file.first});
+        }
+        for (const QString &name : {"up load #1 & more.bin", "拖放 乙.txt"}) {
+            QVERIFY(writeFile(local + '/' + name,
+                              pseudoRandom(name.endsWith("bin") ? 16 << 20 : 5000, 7)));
+            copies.append({local + '/' + name, disk + '/' + name});
+        }
     }
     void cleanupTestCase()
     {
@@ -129,8 +153,12 @@ private:
     bool clickMain(const QList<QPoint> &points, int count = 1);
     // The screen once the main window looks the same in two grabs in a row: thumbnails and
     // posters drawn.
-    QImage settled();
+    QImage settled(XSession::Window window = {});
     bool shot(const QString &name) { return s.saveShot(s.mainWindow(client), name, settled()); }
+    // In the device folder picker that opens: its first entry, then "确定".
+    bool pickFirstFolder(const QString &shotName = QString());
+    // Presses the drag source's window and carries its file to a point of the main window.
+    bool dragOnto(QPoint at);
     // Once the login dialog is up with no toast over its button.
     bool signIn(const QString &password = demoPassword);
     // The kick-out toast over the login dialog's button, in dark pixels; -1 without a dialog.
@@ -166,7 +194,8 @@ private:
     QProcess client;
     QProcess second;
     QString disk; // the device's first partition on the lab's disk
-    QString saveDir, upFile;
+    QString saveDir;
+    QList<QPair<QString, QString>> copies; // each transfer: from, to
 };
 
 bool TestE2EClient::clickMain(const QList<QPoint> &points, int count)
@@ -178,14 +207,14 @@ bool TestE2EClient::clickMain(const QList<QPoint> &points, int count)
     return s.x.run(QStringLiteral("xdotool"), {"mousemove", "0", "0"});
 }
 
-QImage TestE2EClient::settled()
+QImage TestE2EClient::settled(XSession::Window window)
 {
     QImage screen, last, now;
     waitUntil(
         [&] {
             last = now;
             screen = s.x.grab();
-            now = screen.copy(s.mainWindow(client).geometry);
+            now = screen.copy((window.isValid() ? window : s.mainWindow(client)).geometry);
             return !now.isNull() && now == last;
         },
         answerMs);
@@ -286,30 +315,58 @@ void TestE2EClient::deleteAndNewFolderReachDevice()
     QVERIFY(shot(QStringLiteral("main-window.png")));
 }
 
+bool TestE2EClient::pickFirstFolder(const QString &shotName)
+{
+    // It shows the partitions at once; a folder it lists from the device.
+    const QString listing = QStringLiteral("&count=9999&path=");
+    XSession::Window picker;
+    if (!waitUntil([&] { return (picker = popup(QSize(550, 410))).isValid(); }, answerMs))
+        return false;
+    settled(picker);
+    const int before = logged(listing);
+    if (!s.x.click(picker, At::pickerFirst, 2) ||
+        !waitUntil([&] { return logged(listing) > before; }, answerMs))
+        return false;
+    settled(picker);
+    return (shotName.isEmpty() || s.saveShot(picker, shotName)) &&
+           s.x.click(picker, At::pickerOk) &&
+           waitUntil([&] { return !popup(QSize(550, 410)).isValid(); }, answerMs);
+}
+
+bool TestE2EClient::dragOnto(QPoint at)
+{
+    // The source's window sits at the screen's corner; the pointer goes in steps, as a hand's
+    // would, so that both ends see the drag move.
+    const QPoint from(60, 40), to = s.mainWindow(client).geometry.topLeft() + at;
+    if (!s.x.run("xdotool", {"mousemove", "60", "40", "mousedown", "1"}))
+        return false;
+    for (int step = 1; step <= 8; ++step) {
+        const QPoint p = from + (to - from) * step / 8;
+        if (!s.x.run("xdotool", {"mousemove", QString::number(p.x()), QString::number(p.y())}))
+            return false;
+        QTest::qWait(150);
+    }
+    return s.x.run("xdotool", {"mouseup", "1"});
+}
+
 void TestE2EClient::transfersStartAndShow()
 {
     // Slow enough to be under way still when the client restarts at the end.
-    QVERIFY(s.lab.setFaults({{device, QJsonObject{{"rate_limit_bytes_per_s", 65536}}}}));
+    QVERIFY(s.lab.setFaults({{device, QJsonObject{{"rate_limit_bytes_per_s", 131072}}}}));
     const int listed = logged(QStringLiteral("opt=querydir"));
-    QVERIFY(clickMain({At::refresh}));
+    QVERIFY(clickMain({At::tile(tileOf(transferFolder))}, 2));
     QVERIFY(waitUntil([&] { return logged("opt=querydir") > listed; }, answerMs));
     settled();
-
-    QVERIFY(clickMain({At::tile(tileOf(big)), At::download}));
+    // All three at once, into a folder chosen in the dialog; one at a time, in their order.
+    QVERIFY(clickMain({At::tile(0)}) && s.x.run("xdotool", {"key", "ctrl+a"}));
+    QVERIFY(clickMain({At::download}));
     QVERIFY(chooseInFileDialog(saveDir));
-    QVERIFY2(
-        waitUntil([&] { return QFileInfo(saveDir + '/' + big + ".vbxdl").size() > 0; }, answerMs),
-        "the download did not start");
+    QVERIFY2(waitUntil([&] { return QFileInfo(copies[2].second + ".vbxdl").size() > 0; }, startMs),
+             "the third download did not start");
 
-    QVERIFY(clickMain({At::upload}));
-    QVERIFY(chooseInFileDialog(upFile));
-    XSession::Window picker;
-    QVERIFY2(waitUntil([&] { return (picker = popup(QSize(550, 410))).isValid(); }, answerMs),
-             "no device folder picker");
-    QVERIFY(s.x.click(picker, At::pickerFirst, 2));
-    QVERIFY(waitUntil([&] { return logged("count=9999&path=/media/sda1 ") > 0; }, answerMs));
-    QVERIFY(s.saveShot(picker, QStringLiteral("folder-picker.png")));
-    QVERIFY(s.x.click(picker, At::pickerOk));
+    QVERIFY(clickMain({At::cloud, At::upload}));
+    QVERIFY(chooseInFileDialog(copies[3].first));
+    QVERIFY(pickFirstFolder(QStringLiteral("folder-picker.png")));
     QVERIFY2(
         waitUntil(
             [&] {
@@ -317,11 +374,24 @@ void TestE2EClient::transfersStartAndShow()
             },
             answerMs),
         "the upload did not start");
+    // The other file from another program, dropped on the cloud page: it waits its turn.
+    QProcess source;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.insert("DISPLAY", s.x.display());
+    source.setProcessEnvironment(env);
+    source.start(DRAG_SOURCE, {copies[4].first});
+    QVERIFY(source.waitForStarted(answerMs));
+    QVERIFY(waitUntil([&] { return !s.x.windows(source.processId(), "dragsource").isEmpty(); },
+                      answerMs));
+    QVERIFY(dragOnto(QPoint(520, 400)));
+    QVERIFY2(pickFirstFolder(), "no device folder picker for the dropped file");
+    endProcess(source);
 
     QVERIFY(clickMain({At::task, At::uploads}));
-    QVERIFY(shot(QStringLiteral("upload-list.png")));
+    QVERIFY(shot(QStringLiteral("transfers-uploads.png")));
     QVERIFY(clickMain({At::downloads}));
-    QVERIFY(shot(QStringLiteral("download-list.png")));
+    QVERIFY(shot(QStringLiteral("transfers-running.png")));
 }
 
 void TestE2EClient::cloudPaneOpensSite()
@@ -380,12 +450,13 @@ void TestE2EClient::secondStartBringsWindowBack()
 
 void TestE2EClient::restartSignsInAndResumes()
 {
-    // Neither transfer has finished yet; the restart must not lose what the download has.
-    const QString saved = saveDir + '/' + big, uploaded = disk + "/up load #1 & more.bin";
-    QVERIFY(!QFileInfo::exists(saved) && !QFileInfo::exists(uploaded));
+    // The third download and the uploads are under way; the restart must not lose what the
+    // download has.
+    for (int i : {2, 3, 4})
+        QVERIFY2(!QFileInfo::exists(copies[i].second), qPrintable(copies[i].second));
     client.terminate();
     QVERIFY2(client.waitForFinished(answerMs), "the client did not end on SIGTERM");
-    QVERIFY(QFileInfo(saved + ".vbxdl").size() > 0);
+    QVERIFY(QFileInfo(copies[2].second + ".vbxdl").size() > 0);
     QVERIFY(s.lab.setFaults({}));
     const int signIns = logged(QStringLiteral("POST /account/login"));
     QVERIFY(s.startClient(client, QStringLiteral("client-3.log"), discovery));
@@ -399,26 +470,26 @@ void TestE2EClient::restartSignsInAndResumes()
     QVERIFY2(waitUntil([&] { return !s.loginDialog(client).isValid(); }, answerMs),
              "the login dialog stayed after the automatic sign-in");
 
-    // Both finish whole; the download asked only for what it lacked.
-    QVERIFY2(waitUntil([&] { return sha256(saved) == sha256(disk + '/' + big); }, startMs),
-             "the download did not finish whole");
-    QVERIFY2(waitUntil([&] { return sha256(uploaded) == sha256(upFile); }, startMs),
-             "the upload did not finish whole");
-    const QStringList gets = s.lab.requestLog().filter(" http GET /media/sda1/%E5%A4%A7");
+    // All finish whole; the download asked only for what it lacked.
+    for (const auto &copy : qAsConst(copies))
+        QVERIFY2(waitUntil([&] { return sha256(copy.second) == sha256(copy.first); }, startMs),
+                 qPrintable("not whole: " + copy.second));
+    const QStringList gets = s.lab.requestLog().filter(" http GET ").filter("/c%20");
     QVERIFY(gets.size() >= 2);
     QVERIFY2(gets.last().contains(" 206 ") &&
-                 gets.last().section(' ', -1).toLongLong() < QFileInfo(saved).size(),
+                 gets.last().section(' ', -1).toLongLong() < QFileInfo(copies[2].first).size(),
              qPrintable(gets.last()));
-    QVERIFY2(
-        waitUntil(
-            [&] {
-                return sql("SELECT status FROM download UNION ALL SELECT status FROM upload") ==
-                       "3\n3";
-            },
-            answerMs),
-        "the transfers are not stored as complete");
+    QVERIFY2(waitUntil(
+                 [&] {
+                     return sql("SELECT group_concat(status) FROM download") == "3,3,3" &&
+                            sql("SELECT group_concat(status) FROM upload") == "3,3";
+                 },
+                 answerMs),
+             "the transfers are not stored as complete");
+    QVERIFY(clickMain({At::task, At::downloads}));
+    QVERIFY(shot(QStringLiteral("transfers-finished.png")));
     QVERIFY(clickMain({At::cloud, At::recent}));
-    QVERIFY(shot(QStringLiteral("recent.png")));
+    QVERIFY(shot(QStringLiteral("recent-files.png")));
 
     // Taken over once more: the login dialog's close button ends the program normally.
     QVERIFY(signInElsewhere());
