@@ -17,6 +17,13 @@ DeviceListWidget::DeviceListWidget(QWidget *parent) : QListWidget(parent)
     updateEmptyLook();
 }
 
+DeviceListWidget::~DeviceListWidget()
+{
+    // The model is our child: QWidget's destructor clears it after this class is gone, and its
+    // reset must not reach updateEmptyLook() on the half-destroyed list.
+    disconnect(model(), nullptr, this, nullptr);
+}
+
 void DeviceListWidget::setHost(DeviceHost *host)
 {
     deviceHost = host;

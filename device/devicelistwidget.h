@@ -17,6 +17,7 @@ class DeviceListWidget : public QListWidget
 
 public:
     explicit DeviceListWidget(QWidget *parent = nullptr);
+    ~DeviceListWidget() override;
 
     void setHost(DeviceHost *host);
     DeviceHost *host() const { return deviceHost; }
