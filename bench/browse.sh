@@ -42,7 +42,8 @@ lab_pid=$!
 for _ in $(seq 100); do grep -q '^LAB READY ' "$work/lab.out" 2>/dev/null && break; sleep 0.1; done
 grep -q '^LAB READY ' "$work/lab.out" || { echo "the lab did not start" >&2; exit 1; }
 
-exec python3 - "$work" "$driver" "${ROUNDS:-3}" "${ENTRIES:-10000}" "${PICTURES:-1000}" <<'PY'
+# Not exec: the exit trap ends the lab.
+python3 - "$work" "$driver" "${ROUNDS:-3}" "${ENTRIES:-10000}" "${PICTURES:-1000}" <<'PY'
 import json, os, shutil, statistics, subprocess, sys, time, urllib.parse
 
 work, driver, rounds, entries, npictures = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
