@@ -19,13 +19,22 @@ xvfb_pid=
 cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
-# Xvfb picks a free display and writes its number once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-# The number is complete once its line ends.
-for _ in $(seq 200); do [ "$(wc -l <"$work/display" 2>/dev/null || echo 0)" -ge 1 ] && break; sleep 0.05; done
-[ "$(wc -l <"$work/display" 2>/dev/null || echo 0)" -ge 1 ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+# Xvfb picks a free display and writes its number once it accepts clients. Other programs on
+# the machine start their own servers too: a start that loses a race for a display is retried.
+for attempt in 1 2 3; do
+    : >"$work/display"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+    xvfb_pid=$!
+    # The number is complete once its line ends.
+    for _ in $(seq 200); do [ "$(wc -l <"$work/display")" -ge 1 ] && break; sleep 0.05; done
+    export DISPLAY=":$(head -n1 "$work/display")"
+    if kill -0 "$xvfb_pid" 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1; then
+        break
+    fi
+    kill "$xvfb_pid" 2>/dev/null
+    xvfb_pid=
+done
+[ -n "$xvfb_pid" ] || { echo "Xvfb did not start" >&2; exit 1; }
 
 # Not exec: the exit trap ends Xvfb.
 python3 - "$work" "$program" "$reference" "${ROUNDS:-5}" <<'PY'
