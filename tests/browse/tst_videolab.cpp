@@ -5,6 +5,7 @@
 #include "../account/toastprobe.h"
 #include "app/extensions.h"
 #include "app/mainwidget.h"
+#include "app/networkmanager.h"
 #include "app/pages.h"
 #include "browse/explorer.h"
 #include "browse/fileitemicon.h"
@@ -293,27 +294,41 @@ void TestVideoLab::seriesBreadcrumbAndPlaybackInTheWindow()
     auto *videos = window.findChild<RealVideo *>("videoListWidget");
     auto *nav = window.findChild<QLabel *>("navLabel");
     QTest::qWait(2100); // the lab sees new files after two seconds
+    // The requests the client made, one entry each. Qt sends a request again when the device
+    // closes a kept-alive connection before the answer is read, and the lab logs each copy it
+    // answered: the client's count is the exact one, the lab's log shows the request arrived.
+    QStringList asked;
+    QObject::connect(networkManager(), &QNetworkAccessManager::finished, videos,
+                     [&asked](QNetworkReply *r) { asked << r->request().url().toEncoded(); });
+    auto requested = [&](const QString &part) {
+        return int(std::count_if(asked.begin(), asked.end(),
+                                 [&](const QString &url) { return url.contains(part); }));
+    };
+    const QString allFirst = "start=0&count=100&seriesid=-1&";
     const int first = lab_.requestLog().size();
     window.cloudLeftButtonClicked(CloudPage::Videos);
     QVERIFY(waitLoad(videos));
-    QTRY_COMPARE(lab_.requestsSince(first, {"start=0&count=100&seriesid=-1&"}), 1);
+    QTRY_VERIFY(lab_.requestsSince(first, {allFirst}) >= 1);
+    QTRY_COMPARE(requested(allFirst), 1);
     QCOMPARE(nav->text(), "全部视频");
 
     // Into the series and back out through the breadcrumb's first link.
     const int mark = lab_.requestLog().size();
+    asked.clear();
     emit videos->itemDoubleClicked(videos->item(rowWhere(videos, KindRole, 1)));
     QVERIFY(waitLoad(videos));
     QCOMPARE(videos->count(), 3);
-    QTRY_COMPARE(
-        lab_.requestsSince(mark, {"count=999&seriesid=" + QString::number(videos->shownSeries())}),
-        1);
+    const QString whole = "count=999&seriesid=" + QString::number(videos->shownSeries());
+    QTRY_VERIFY(lab_.requestsSince(mark, {whole}) >= 1);
+    QTRY_COMPARE(requested(whole), 1);
     const QRegularExpressionMatch back =
         QRegularExpression("href='(video:[^']*)'").match(nav->text());
     QVERIFY(nav->text().contains(">视频集</a>") && back.hasMatch());
     emit nav->linkActivated(back.captured(1));
     QVERIFY(waitLoad(videos));
     QCOMPARE(nav->text(), "全部视频");
-    QTRY_COMPARE(lab_.requestsSince(mark, {"start=0&count=100&seriesid=-1&"}), 1);
+    QTRY_VERIFY(lab_.requestsSince(mark, {allFirst}) >= 1);
+    QTRY_COMPARE(requested(allFirst), 1);
 
     // Played from the library: one argument, the URL that serves the file.
     emit videos->itemDoubleClicked(videos->item(rowWhere(videos, PathRole, hostile)));
