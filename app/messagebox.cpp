@@ -52,6 +52,18 @@ MessageBox::~MessageBox()
 void MessageBox::showMessage(int kind, const QString &text, QWidget *parent, bool closable,
                              int durationMs, QPoint pos)
 {
+    enqueue(kind, text, parent, closable, durationMs, pos, QString());
+}
+
+void MessageBox::showLatest(const QString &group, int kind, const QString &text, QWidget *parent,
+                            bool closable, int durationMs)
+{
+    enqueue(kind, text, parent, closable, durationMs, QPoint(-1, -1), group);
+}
+
+void MessageBox::enqueue(int kind, const QString &text, QWidget *parent, bool closable,
+                         int durationMs, QPoint pos, const QString &group)
+{
     if (!parent)
         return;
     qDebug("toast: %s", qUtf8Printable(text));
@@ -59,6 +71,22 @@ void MessageBox::showMessage(int kind, const QString &text, QWidget *parent, boo
     for (MessageBox *t = toastQueue; t; t = t->next) {
         if (t->ui->msgLabel->text() == text)
             return;
+    }
+    if (!group.isEmpty() && toastQueue) {
+        // The head is on screen and keeps its time. A few of a group may wait (a handful of
+        // transfers finishing together each get theirs); beyond that the newest waiting one
+        // gives its place to this one.
+        const int waitingPerGroup = 3;
+        int waiting = 0;
+        MessageBox *newest = nullptr;
+        for (MessageBox *t = toastQueue->next; t; t = t->next) {
+            if (t->group == group) {
+                ++waiting;
+                newest = t;
+            }
+        }
+        if (waiting >= waitingPerGroup)
+            delete newest; // unlinks itself
     }
 
     auto *toast = new MessageBox(parent);
@@ -79,6 +107,7 @@ void MessageBox::showMessage(int kind, const QString &text, QWidget *parent, boo
     toast->ui->closeButton->setVisible(closable);
     toast->durationMs = durationMs == -1 ? 2000 : durationMs;
     toast->position = pos;
+    toast->group = group;
 
     // The parent's style sheet decides the font; apply it before measuring. A text of several
     // lines (an address under its explanation) makes the toast taller.

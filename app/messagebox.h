@@ -29,6 +29,11 @@ public:
     // durationMs -1 means 2000 ms; pos (-1,-1) means centred 20 px above the parent's bottom.
     static void showMessage(int kind, const QString &text, QWidget *parent, bool closable = false,
                             int durationMs = -1, QPoint pos = QPoint(-1, -1));
+    // As showMessage, for a toast of a kind that comes in bursts (a transfer finished): once a
+    // few of the same group wait their turn, the newest of them gives its place to this one, so
+    // a burst leaves a few waiting instead of minutes of them.
+    static void showLatest(const QString &group, int kind, const QString &text, QWidget *parent,
+                           bool closable = false, int durationMs = -1);
 
     ~MessageBox() override;
 
@@ -47,6 +52,8 @@ private:
     explicit MessageBox(QWidget *parent);
 
     static void dropHeadsOverHiddenWindows();
+    static void enqueue(int kind, const QString &text, QWidget *parent, bool closable,
+                        int durationMs, QPoint pos, const QString &group);
     void startDisplay();
     void startFade();
     void OnCloseClicked();
@@ -59,6 +66,7 @@ private:
     int timerId = -1;
     int durationMs = 2000;
     QPoint position;
+    QString group;
 };
 
 #endif

@@ -422,7 +422,8 @@ void TransferActions::OnTaskFinished(Task *task)
     const QString source = download ? task->remotePath() : task->localPath();
     const QString name = source.mid(source.lastIndexOf(QLatin1Char('/')) + 1);
     const QString text = tr("文件 %1 %2完成").arg(name, download ? tr("下载") : tr("上传"));
-    MessageBox::showMessage(Done, text, window, true, 2000);
+    // The rows and the recent files list every file; a burst shows only the newest here.
+    MessageBox::showLatest(QStringLiteral("transfer finished"), Done, text, window, true, 2000);
     if (!window->isVisible() || window->isMinimized())
         emit notifyDesktop(window->windowTitle(), text);
     if (!download)

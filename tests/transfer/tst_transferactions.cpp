@@ -75,6 +75,7 @@ private slots:
     void pauseCancelAndFailure();
     void keys();
     void fullDiskSaysSo();
+    void aBurstOfFinishesQueuesFewToasts();
 
 private:
     template <typename T = QWidget> T *child(const char *name)
@@ -383,6 +384,24 @@ void TestTransferActions::fullDiskSaysSo()
     const QString out = QString::fromUtf8(driver.readAll());
     QVERIFY2(out.contains("\nstate 4 "), qPrintable(out));
     QVERIFY2(out.contains("\nreason 磁盘空间不足\n"), qPrintable(out));
+}
+
+void TestTransferActions::aBurstOfFinishesQueuesFewToasts()
+{
+    // 200 small files finishing together: the rows and the recent files list each one, the
+    // toasts do not queue minutes of them: the first few and the newest wait.
+    while (MessageBox *toast = MessageBox::queueHead())
+        delete toast;
+    QObject tasks;
+    for (int i = 0; i < 200; ++i)
+        actions->OnTaskFinished(new Task(Task::Download, QUuid::createUuid(), kDev1,
+                                         QString("/media/sda1/批量/%1.txt").arg(i), QString(), 1, 1,
+                                         Task::Complete, QDateTime::currentDateTime(), &tasks));
+    QStringList queued;
+    for (MessageBox *t = MessageBox::queueHead(); t; t = t->nextToast())
+        queued << t->text();
+    QCOMPARE(queued, QStringList({"文件 0.txt 下载完成", "文件 1.txt 下载完成",
+                                  "文件 2.txt 下载完成", "文件 199.txt 下载完成"}));
 }
 
 QTEST_MAIN(TestTransferActions)
