@@ -105,6 +105,9 @@ void MessageBox::enqueue(int kind, const QString &text, QWidget *parent, bool cl
     }
     toast->ui->msgLabel->setText(text);
     toast->ui->closeButton->setVisible(closable);
+    // A toast often lands over a dialog's buttons (the login button after a kick-out): it
+    // must not swallow clicks meant for them. Only a closable toast takes the mouse.
+    toast->setAttribute(Qt::WA_TransparentForMouseEvents, !closable);
     toast->durationMs = durationMs == -1 ? 2000 : durationMs;
     toast->position = pos;
     toast->group = group;

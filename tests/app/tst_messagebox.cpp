@@ -59,6 +59,7 @@ private slots:
     void parentDeletedWhileQueued();
     void toastOverHiddenWindowStepsAside();
     void markupShowsAsTyped();
+    void clickPassesThroughToast();
 
 private:
     QWidget *window = nullptr;
@@ -226,6 +227,22 @@ void TestMessageBox::markupShowsAsTyped()
     const QLabel *label = toast->findChild<QLabel *>(QStringLiteral("msgLabel"));
     QCOMPARE(label->textFormat(), Qt::PlainText);
     QCOMPARE(label->text(), QStringLiteral("删除失败: <b>a</b><img src=x>"));
+}
+
+// A plain toast over a button lets the click through to the button while it shows.
+void TestMessageBox::clickPassesThroughToast()
+{
+    auto *button = new QPushButton(QStringLiteral("登录"), window);
+    button->setGeometry(310, 580, 300, 50);
+    button->show();
+    QSignalSpy clicked(button, &QPushButton::clicked);
+    MessageBox::showMessage(Error, QStringLiteral("已在其他地方登录"), window, false, 100000);
+    MessageBox *toast = MessageBox::queueHead();
+    const QPoint at = button->geometry().center();
+    QVERIFY(toast->isVisible() && toast->geometry().contains(at));
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+    QCOMPARE(clicked.count(), 1);
+    QVERIFY(toast->isDisplayTimerRunning());
 }
 
 QTEST_MAIN(TestMessageBox)
