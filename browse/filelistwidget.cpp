@@ -206,6 +206,16 @@ void FileListWidget::scheduleWidgetUpdate()
 void FileListWidget::updateGeometries()
 {
     QListWidget::updateGeometries();
+    // A row made while the view had another width must not keep it: rows span the view, or
+    // their last column ends up out of sight behind a horizontal scroll bar.
+    if (viewMode() == ListMode) {
+        for (QListWidgetItem *entry : qAsConst(withWidget)) {
+            QWidget *row = itemWidget(entry);
+            const QRect cell = visualItemRect(entry);
+            if (row && row->geometry() != cell)
+                row->setGeometry(cell);
+        }
+    }
     scheduleWidgetUpdate();
 }
 

@@ -9,6 +9,8 @@
 
 GetDocFile::GetDocFile(QWidget *parent) : FileListWidget(parent)
 {
+    // Rows are as wide as the view: there is never anything to scroll to sideways.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     normalStyleSheet = QStringLiteral(
         "QListWidget::item{height:48px;}QListWidget::item:selected{background: "
         "#f2f5f7;border: 1px solid #4374e3;}QListWidget::item:hover{background: #f2f5f7;border: "

@@ -18,6 +18,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTextDocument>
 #include <QTimer>
 #include <QtTest>
@@ -73,6 +74,7 @@ private slots:
     void tilesRowsAndMarks();
     void reloadFromInsideTheHandler();
     void widgetsOnlyNearTheView();
+    void rowsFitTheListWidth();
 
 private:
     DeviceItem *device(QWidget *parent, const QString &id)
@@ -272,6 +274,36 @@ void TestBrowseWidgets::widgetsOnlyNearTheView()
     QTRY_VERIFY(tiles().contains("f000.txt"));
     auto *first = qobject_cast<FileItemIcon *>(explorer->itemWidget(explorer->item(0)));
     QVERIFY(first && first->findChild<QLabel *>("flagLabel")->isVisible());
+}
+
+// Document rows span the list's visible width, through resizes, without a horizontal bar.
+void TestBrowseWidgets::rowsFitTheListWidth()
+{
+    QWidget window;
+    auto *documents = new GetDocFile(&window);
+    documents->setViewMode(QListView::ListMode);
+    documents->setResizeMode(QListView::Adjust);
+    documents->setStyleSheet(documents->normalStyleSheet);
+    for (int i = 0; i < 40; ++i)
+        documents->addEntry(
+            {PlainFileKind, QString("/media/sda1/会议纪要 %1.pdf").arg(i), 593, {}});
+    documents->resize(740, 480);
+    window.resize(1000, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    for (int width : {740, 500, 900}) {
+        documents->resize(width, 480);
+        QTest::qWait(50);
+        const int viewport = documents->viewport()->width();
+        QVERIFY2(!documents->horizontalScrollBar()->isVisible(),
+                 qPrintable(QString::number(width)));
+        auto *row = qobject_cast<FileItemList *>(documents->itemWidget(documents->item(0)));
+        QVERIFY(row);
+        QVERIFY2(
+            row->x() >= 0 && row->geometry().right() < viewport && row->width() > viewport - 8,
+            qPrintable(QString("%1: row %2 in %3").arg(width).arg(row->width()).arg(viewport)));
+        QVERIFY(documents->visualItemRect(documents->item(0)).width() <= viewport);
+    }
 }
 
 QTEST_MAIN(TestBrowseWidgets)
