@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStorageInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -92,20 +93,22 @@ bool PartFile::open(const QString &path, qint64 offset)
 bool PartFile::write(const char *data, qint64 count)
 {
     // Unbuffered: the data is in the file when this returns, and a full disk shows at once.
-    qint64 written = file.write(data, count);
-    if (written > 0 && written < count) {
-        // A write that fills the disk comes back short with no reason given; the next one
-        // fails with the reason (a full disk), which the user is shown.
-        const qint64 more = file.write(data + written, count - written);
-        if (more > 0)
-            written += more;
+    // A write that fills the disk comes back short with no reason given; only the next one
+    // fails with the reason, so keep going until all is written or a write fails.
+    qint64 written = 0;
+    while (written < count) {
+        const qint64 n = file.write(data + written, count - written);
+        if (n <= 0)
+            break;
+        written += n;
     }
-    if (written > 0)
-        length += written;
+    length += written;
     if (written != count) {
         error = file.errorString();
-        // Qt reports a full disk (ENOSPC) as a resource error.
-        outOfSpace = file.error() == QFileDevice::ResourceError;
+        // Qt reports a full disk (ENOSPC) as a resource error; when the reason got lost on the
+        // way, the free space tells.
+        outOfSpace = file.error() == QFileDevice::ResourceError ||
+                     QStorageInfo(file.fileName()).bytesAvailable() < count - written;
         return false;
     }
     writeback.written(length);
