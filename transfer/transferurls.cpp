@@ -52,11 +52,11 @@ TransferUrls::ContentRange TransferUrls::parseContentRange(const QByteArray &val
     const int space = text.indexOf(' ');
     if (space < 0 || text.left(space).toLower() != "bytes")
         return none;
-    const QByteArray spec = text.mid(space + 1).trimmed();
-    const int slash = spec.indexOf('/');
+    const QByteArray rest = text.mid(space + 1).trimmed();
+    const int slash = rest.indexOf('/');
     if (slash < 0)
         return none;
-    const QByteArray range = spec.left(slash), size = spec.mid(slash + 1);
+    const QByteArray range = rest.left(slash), size = rest.mid(slash + 1);
     ContentRange parsed;
     if (size != "*") {
         parsed.total = parseDigits(size);
