@@ -15,20 +15,7 @@ trap cleanup EXIT
 
 "$lab_bin" --sample "$work/sample" >/dev/null
 # Free ports everywhere, so a running demo lab is not disturbed.
-python3 - "$work/sample/lab.json" "$work/lab.json" <<'PY'
-import json, sys
-def zero(v):
-    if isinstance(v, dict):
-        return {k: (0 if (k == "port" or k.endswith("_port")) and isinstance(x, int) else zero(x)) for k, x in v.items()}
-    if isinstance(v, list):
-        return [zero(x) for x in v]
-    return v
-cfg = zero(json.load(open(sys.argv[1])))
-for d in cfg["devices"]:
-    d["root"] = sys.argv[1].rsplit("/", 1)[0] + "/" + d["root"]
-cfg["cloud"]["folder"] = sys.argv[1].rsplit("/", 1)[0] + "/cloud"
-json.dump(cfg, open(sys.argv[2], "w"))
-PY
+python3 "$(dirname "$0")/labconfig.py" "$work/sample/lab.json" "$work/lab.json"
 dev=TVK0000000001
 root="$work/sample/devices/$dev/sda1"
 head -c $((size_mib * 1024 * 1024)) /dev/urandom > "$root/bench.bin"

@@ -21,22 +21,7 @@ cleanup() { [ -n "$lab_pid" ] && kill "$lab_pid" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
 "$lab_bin" --sample "$work/sample" >/dev/null
-python3 - "$work/sample/lab.json" "$work/lab.json" <<'PY'
-import json, sys
-def zero(v):
-    if isinstance(v, dict):
-        return {k: (0 if (k == "port" or k.endswith("_port")) and isinstance(x, int) else zero(x)) for k, x in v.items()}
-    if isinstance(v, list):
-        return [zero(x) for x in v]
-    return v
-cfg = zero(json.load(open(sys.argv[1])))
-base = sys.argv[1].rsplit("/", 1)[0]
-for d in cfg["devices"]:
-    d["root"] = base + "/" + d["root"]
-    d.pop("discovery", None)
-cfg["cloud"]["folder"] = base + "/cloud"
-json.dump(cfg, open(sys.argv[2], "w"))
-PY
+python3 "$(dirname "$0")/labconfig.py" "$work/sample/lab.json" "$work/lab.json" --no-discovery
 "$lab_bin" --config "$work/lab.json" --quiet --exit-with-parent >"$work/lab.out" 2>/dev/null &
 lab_pid=$!
 for _ in $(seq 100); do grep -q '^LAB READY ' "$work/lab.out" 2>/dev/null && break; sleep 0.1; done
